@@ -1,0 +1,170 @@
+#include "driver/run.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "driver/options.h"
+#include "driver/run_config.h"
+#include "driver/usage.h"
+#include "genbank/line_reader.h"
+#include "genbank/scanner.h"
+#include "output/output_stream.h"
+#include "output/record_writer.h"
+#include "support/failure.h"
+#include "support/textutils.h"
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Fd_Guard {
+ public:
+  explicit Fd_Guard(int fd) : fd_(fd) {}
+  ~Fd_Guard() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd_Guard(const Fd_Guard&) = delete;
+  Fd_Guard& operator=(const Fd_Guard&) = delete;
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+bool Same_File(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Creates (or empties) the definitions file. An empty name, or the name of a
+// file that is also one of the inputs, is refused before anything is touched:
+// the definitions would be lost, or the input emptied before it is read.
+std::unique_ptr<Output_Stream> Create_Definitions_File(const std::string& name,
+                                                       const std::vector<std::string>& inputs,
+                                                       int standard_input) {
+  if (name.empty()) throw Invalid_Filename("empty definitions file name");
+  struct stat existing;
+  if (::stat(name.c_str(), &existing) == 0) {
+    for (const std::string& input : inputs) {
+      struct stat st;
+      const int found =
+          input == "-" ? ::fstat(standard_input, &st) : ::stat(input.c_str(), &st);
+      if (found == 0 && Same_File(existing, st))
+        throw Invalid_Filename("definitions file is an input: " + name);
+    }
+  }
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw Invalid_Filename(name);
+  return std::make_unique<Output_Stream>(fd, name);
+}
+
+class Run {
+ public:
+  Run(const Run_Streams& streams) : streams_(streams), out_(streams.out, "standard output") {}
+
+  int Convert(std::string_view command_name, std::vector<std::string>& args) {
+    Parse_Arguments(args, config_, components_);
+    if (args.empty()) {
+      Write_All(streams_.err, Usage_Text(command_name));
+      return 1;
+    }
+    if (config_.M4_Mode) {
+      m4_file_ = Create_Definitions_File(config_.M4_File_Name, args, streams_.in);
+      config_.Taxon_Prefix = !config_.Label_List.empty() && config_.Label_List[0] == 'i';
+    }
+    Record_Writer writer(config_, components_, out_, m4_file_.get());
+    for (const std::string& arg : args) Traverse(arg, writer);
+    out_.Flush();
+    if (m4_file_) m4_file_->Close();
+    return 0;
+  }
+
+  // Writes everything pending before a diagnostic; a failure to do so is
+  // reported after it.
+  void Flush_Before_Report() {
+    try {
+      out_.Flush();
+      if (m4_file_) m4_file_->Close();
+    } catch (const Failure& f) {
+      flush_failure_.emplace(f);
+    }
+  }
+
+  void Report(const Failure& f) {
+    std::string report = "\nraised " + f.Full_Name();
+    if (!f.Message().empty()) report += " : " + f.Message();
+    report += '\n';
+    Write_All(streams_.err, report);
+  }
+
+  void Report_Flush_Failure() {
+    if (flush_failure_) Report(*flush_failure_);
+  }
+
+  int Error_Stream() const { return streams_.err; }
+
+ private:
+  void Traverse(const std::string& arg, Record_Writer& writer) {
+    if (arg == "-") {
+      components_['f'] = Stdin_Name;
+      Read_Input(streams_.in, "standard input", writer);
+      return;
+    }
+    Fd_Guard fd(::open(arg.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
+      throw Invalid_Filename(arg);
+    To_Lc(Textutils::Basename(arg), config_, components_['f']);
+    Read_Input(fd.Get(), arg, writer);
+  }
+
+  void Read_Input(int fd, const std::string& name, Record_Writer& writer) {
+    Fd_Source source(fd, name);
+    Line_Reader reader(source, [this] {
+      out_.Flush();
+      if (m4_file_) m4_file_->Flush();
+    });
+    Read_File(reader, state_, config_, components_, writer);
+  }
+
+  Run_Streams streams_;
+  Run_Configuration config_;
+  Label_Components components_;
+  Reader_State state_;
+  Output_Stream out_;
+  std::unique_ptr<Output_Stream> m4_file_;
+  std::optional<Failure> flush_failure_;
+};
+
+}  // namespace
+
+int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args,
+                const Run_Streams& streams) {
+  std::optional<Run> run;
+  try {
+    run.emplace(streams);
+    return run->Convert(command_name, args);
+  } catch (const Invalid_Filename&) {
+    run->Flush_Before_Report();
+    Write_All(streams.err, "Invalid filename.\n");
+    run->Report_Flush_Failure();
+  } catch (const Failure& f) {
+    run->Flush_Before_Report();
+    run->Report(f);
+    run->Report_Flush_Failure();
+  } catch (const std::bad_alloc&) {
+    if (run) {
+      run->Flush_Before_Report();
+      run->Report(Failure("TARVELO.STORAGE_ERROR", "out of memory"));
+      run->Report_Flush_Failure();
+    }
+  }
+  return 1;
+}

@@ -1,0 +1,50 @@
+#include "genbank/line_primitives.h"
+
+#include "support/textutils.h"
+
+namespace {
+
+std::string Format_Message(Position_Type current, Position_Type expected, std::string_view line) {
+  std::string m(Image(current));
+  m += " vs. ";
+  m += Image(expected);
+  m += " : ";
+  m += line;
+  return m;
+}
+
+}  // namespace
+
+Genbank_Format_Error::Genbank_Format_Error(Position_Type current, Position_Type expected,
+                                           std::string_view line)
+    : Failure("TARVELO.GENBANK_FORMAT_ERROR", Format_Message(current, expected, line)) {}
+
+void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
+              std::string_view line) {
+  if (format_check && position != expected) throw Genbank_Format_Error(position, expected, line);
+  position = expected == Position_Type::STOP
+                 ? Position_Type::START
+                 : static_cast<Position_Type>(static_cast<int>(expected) + 1);
+}
+
+void To_Lc(std::string_view text, const Run_Configuration& config, std::string& out) {
+  const std::string_view trimmed =
+      Textutils::Trim(text, Textutils::Whitespace, Textutils::Whitespace);
+  out.clear();
+  if (config.Quote_Labels) {
+    for (char c : trimmed) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+  } else {
+    out.resize(trimmed.size());
+    for (std::size_t i = 0; i < trimmed.size(); ++i)
+      out[i] = static_cast<char>(config.Replacement_Map[static_cast<unsigned char>(trimmed[i])]);
+  }
+}
+
+std::string To_Lc(std::string_view text, const Run_Configuration& config) {
+  std::string out;
+  To_Lc(text, config, out);
+  return out;
+}

@@ -1,0 +1,47 @@
+// The small operations the GenBank reader is built from: the record position
+// and its test, the carriage-return check, and the cleaning of a value into a
+// label component.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "driver/run_config.h"
+#include "support/failure.h"
+
+// Where the reader stands in a record: the last part it has passed.
+enum class Position_Type { START, DEFINITION, ACCESSION, SOURCE, ORGANISM, AUTHORS, JOURNAL,
+                           TAXON_ID, SEQUENCE, STOP };
+
+inline constexpr std::array<std::string_view, 10> Position_Images = {
+    "START", "DEFINITION", "ACCESSION", "SOURCE", "ORGANISM", "AUTHORS", "JOURNAL",
+    "TAXON_ID", "SEQUENCE", "STOP"};
+static_assert(Position_Images.size() == static_cast<std::size_t>(Position_Type::STOP) + 1);
+
+constexpr std::string_view Image(Position_Type p) {
+  return Position_Images[static_cast<std::size_t>(p)];
+}
+
+// A record keyword out of order. The message is "CURRENT vs. EXPECTED : LINE".
+class Genbank_Format_Error : public Failure {
+ public:
+  Genbank_Format_Error(Position_Type current, Position_Type expected, std::string_view line);
+};
+
+// Checks that Position is Expected (only when Format_Check is on; throws
+// Genbank_Format_Error and leaves Position alone otherwise), then moves
+// Position to the part after Expected (after STOP comes START).
+void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
+              std::string_view line);
+
+// Drops one carriage return at the end of Line.
+inline void Dos_Check(std::string_view& line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+}
+
+// Cleans Text into a component value: whitespace trimmed from both ends, then
+// every apostrophe doubled (Quote_Labels) or every character translated
+// through Replacement_Map. The result replaces Out.
+void To_Lc(std::string_view text, const Run_Configuration& config, std::string& out);
+std::string To_Lc(std::string_view text, const Run_Configuration& config);

@@ -1,0 +1,49 @@
+#include "output/output_stream.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+Write_Error::Write_Error(const std::string& stream_name, int error_number)
+    : Failure("TARVELO.OUTPUT.WRITE_ERROR", stream_name + ": " + std::strerror(error_number)) {}
+
+bool Write_All(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+Output_Stream::Output_Stream(int fd, std::string name, std::size_t capacity)
+    : fd_(fd), name_(std::move(name)), buffer_(new char[capacity]), capacity_(capacity) {}
+
+Output_Stream::~Output_Stream() = default;
+
+void Output_Stream::Flush() {
+  if (used_ == 0) return;
+  const std::size_t n = used_;
+  used_ = 0;  // a failed flush drops what it could not write; the run ends anyway
+  if (!Write_All(fd_, std::string_view(buffer_.get(), n))) throw Write_Error(name_, errno);
+}
+
+void Output_Stream::Write_Slow(std::string_view s) {
+  Flush();
+  if (s.size() >= capacity_) {
+    if (!Write_All(fd_, s)) throw Write_Error(name_, errno);
+    return;
+  }
+  s.copy(buffer_.get(), s.size());
+  used_ = s.size();
+}
+
+void Output_Stream::Close() {
+  if (closed_) return;
+  closed_ = true;
+  Flush();
+  if (::close(fd_) != 0 && errno != EINTR) throw Write_Error(name_, errno);
+}

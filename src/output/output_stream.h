@@ -1,0 +1,63 @@
+// Buffered output to a file descriptor. Every write, flush and close is
+// checked: a failure throws Write_Error naming the stream and the system's
+// reason, so nothing is lost silently.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "support/failure.h"
+
+class Write_Error : public Failure {
+ public:
+  Write_Error(const std::string& stream_name, int error_number);
+};
+
+class Output_Stream {
+ public:
+  static constexpr std::size_t Default_Capacity = 256 * 1024;
+
+  // Writes to Fd, which the caller opened; Name is used in messages.
+  Output_Stream(int fd, std::string name, std::size_t capacity = Default_Capacity);
+  ~Output_Stream();  // does not flush: call Flush or Close
+  Output_Stream(const Output_Stream&) = delete;
+  Output_Stream& operator=(const Output_Stream&) = delete;
+
+  void Write(std::string_view s) {
+    if (s.size() > capacity_ - used_) return Write_Slow(s);
+    s.copy(buffer_.get() + used_, s.size());
+    used_ += s.size();
+  }
+  void Put(char c) {
+    if (used_ == capacity_) Flush();
+    buffer_[used_++] = c;
+  }
+
+  // Room for at least N bytes (N at most the capacity), to fill and then Commit.
+  char* Reserve(std::size_t n) {
+    if (n > capacity_ - used_) Flush();
+    return buffer_.get() + used_;
+  }
+  void Commit(std::size_t n) { used_ += n; }
+
+  // Writes everything pending.
+  void Flush();
+  // Flushes and closes the descriptor; later calls do nothing.
+  void Close();
+  const std::string& Name() const { return name_; }
+
+ private:
+  void Write_Slow(std::string_view s);
+
+  int fd_;
+  std::string name_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_;
+  std::size_t used_ = 0;
+  bool closed_ = false;
+};
+
+// Writes all of S to Fd, retrying short writes; returns false on failure (errno set).
+bool Write_All(int fd, std::string_view s);

@@ -1,0 +1,32 @@
+#include "output/record_writer.h"
+
+#include "output/label.h"
+#include "output/sequence_filter.h"
+#include "support/textutils-m4utils.h"
+
+Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Components& components,
+                             Output_Stream& out, Output_Stream* m4_file)
+    : config_(config), components_(components), out_(out), m4_file_(m4_file) {}
+
+void Record_Writer::Print_Label() {
+  Build_Label(config_, components_, label_);
+  std::string_view header = label_;
+  if (config_.M4_Mode) {
+    const std::string& accession = components_['a'];
+    std::string definition =
+        Textutils::M4utils::To_Def(accession, label_, config_.Macro_Quotes);
+    definition += "dnl\n";
+    m4_file_->Write(definition);
+    header = accession;
+  }
+  if (!config_.Tab_Separated) out_.Put('>');
+  out_.Write(header);
+  out_.Put('\n');
+}
+
+void Record_Writer::Sequence_Line(std::string_view line) {
+  char* room = out_.Reserve(line.size() + 1);
+  const std::size_t kept = Keep_Letters(line.data(), line.size(), room);
+  room[kept] = '\n';
+  out_.Commit(kept + 1);
+}

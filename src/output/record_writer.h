@@ -1,0 +1,29 @@
+// The record writer: the header line (or table row) of each record, its m4
+// definition line, and its sequence lines with only the letters kept.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/run_config.h"
+#include "genbank/scanner.h"
+#include "output/output_stream.h"
+
+class Record_Writer : public Record_Sink {
+ public:
+  // M4_File may be null when the run writes no definitions.
+  Record_Writer(const Run_Configuration& config, const Label_Components& components,
+                Output_Stream& out, Output_Stream* m4_file);
+
+  // With -m: the definition line first, then the accession; otherwise the
+  // label. Throws Selection_Error or Invalid_Macro_Name before writing anything.
+  void Print_Label() override;
+  void Sequence_Line(std::string_view line) override;
+
+ private:
+  const Run_Configuration& config_;
+  const Label_Components& components_;
+  Output_Stream& out_;
+  Output_Stream* m4_file_;
+  std::string label_;
+};

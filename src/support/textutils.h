@@ -141,8 +141,9 @@ std::string After(std::string_view source, std::string_view pattern, Replace_Typ
 std::string Basename(std::string_view path);
 
 // Source with the chosen occurrences of From replaced by To; text produced by a
-// replacement is never searched again. An empty From inserts To between
-// characters (see the tests).
+// replacement is never searched again. An empty From puts To after the first
+// character (FIRST), before the last one (LAST) or between every two adjacent
+// characters (EVERY); a one-character Source then comes back unchanged.
 std::string String_Map(std::string_view source, std::string_view from, std::string_view to,
                        Replace_Type occurrence, const Character_Mapping& mapping);
 

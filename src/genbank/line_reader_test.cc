@@ -1,0 +1,100 @@
+#include "genbank/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Serves a string in slices of at most Chunk bytes, to cross refill borders.
+class String_Source : public Byte_Source {
+ public:
+  explicit String_Source(std::string text, std::size_t chunk = 1 << 20)
+      : text_(std::move(text)), chunk_(chunk) {}
+  std::size_t Read(char* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min({capacity, chunk_, text_.size() - pos_});
+    text_.copy(buffer, n, pos_);
+    pos_ += n;
+    return n;
+  }
+  bool May_Block() const override { return true; }
+  const std::string& Name() const override { return name_; }
+
+ private:
+  std::string text_;
+  std::size_t chunk_;
+  std::size_t pos_ = 0;
+  std::string name_ = "test";
+};
+
+std::vector<std::string> Lines(const std::string& text, std::size_t chunk = 1 << 20) {
+  String_Source source(text, chunk);
+  Line_Reader reader(source);
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (!reader.At_End() && reader.Next_Line(line)) lines.emplace_back(line);
+  return lines;
+}
+
+using V = std::vector<std::string>;
+
+TEST(LineReader, SplitsLongLinesIntoPiecesOfAtMostOneHundred) {
+  const std::string a(100, 'a'), b(100, 'b'), c(50, 'c');
+  for (std::size_t chunk : {1, 7, 99, 100, 101, 1 << 20}) {
+    SCOPED_TRACE(chunk);
+    EXPECT_EQ(Lines(a + b + c + "\n", chunk), (V{a, b, c}));
+    // A line of exactly 100 leaves its line feed for an empty line...
+    EXPECT_EQ(Lines(a + "\nx\n", chunk), (V{a, "", "x"}));
+    // ...unless that line feed ends the input.
+    EXPECT_EQ(Lines(a + "\n", chunk), (V{a}));
+    EXPECT_EQ(Lines("x\n" + a, chunk), (V{"x", a}));
+  }
+}
+
+TEST(LineReader, DropsOneCarriageReturnBeforeTheLineEnd) {
+  EXPECT_EQ(Lines("ORIGIN\r\nab\r\n"), (V{"ORIGIN", "ab"}));
+  EXPECT_EQ(Lines("\r\n"), (V{""}));
+  EXPECT_EQ(Lines("a\r\r\n"), (V{"a\r"}));
+  EXPECT_EQ(Lines("a\rb\n"), (V{"a\rb"}));
+  EXPECT_EQ(Lines("last\r"), (V{"last"}));
+  // 99 characters and a carriage return fill the buffer; the line feed gives an empty line.
+  const std::string n99(99, 'n');
+  EXPECT_EQ(Lines(n99 + "\r\nx\n"), (V{n99, "", "x"}));
+}
+
+TEST(LineReader, EndOfInputIgnoresOneFinalLineFeed) {
+  EXPECT_EQ(Lines(""), V{});
+  EXPECT_EQ(Lines("\n"), V{});
+  EXPECT_EQ(Lines("a"), (V{"a"}));
+  EXPECT_EQ(Lines("a\n\n"), (V{"a"}));
+  EXPECT_EQ(Lines("a\n\n\n"), (V{"a", ""}));
+  EXPECT_EQ(Lines(std::string("a\0b\n", 4)), (V{std::string("a\0b", 3)}));
+}
+
+TEST(LineReader, ReadingPastTheEndDeliversNothingAndCountsPhysicalLines) {
+  String_Source source(std::string(150, 'x') + "\nlast\n");
+  Line_Reader reader(source);
+  std::string_view line;
+  ASSERT_TRUE(reader.Next_Line(line));
+  ASSERT_TRUE(reader.Next_Line(line));
+  EXPECT_EQ(reader.Line_Number(), 1u);  // both pieces belong to line 1
+  ASSERT_TRUE(reader.Next_Line(line));
+  EXPECT_EQ(line, "last");
+  EXPECT_EQ(reader.Line_Number(), 2u);
+  EXPECT_FALSE(reader.Next_Line(line));
+  EXPECT_TRUE(reader.At_End());
+}
+
+TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
+  String_Source source("a\nb\n", 2);
+  int flushes = 0;
+  Line_Reader reader(source, [&] { ++flushes; });
+  std::string_view line;
+  while (!reader.At_End() && reader.Next_Line(line)) {
+  }
+  EXPECT_EQ(flushes, 3);  // two slices and the read that finds the end
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// Turning a name and a text into one m4 macro definition. The quotes are m4's
+// defaults: the backquote opens a quoted string, the apostrophe closes it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/failure.h"
+#include "support/textutils.h"
+
+namespace Textutils::M4utils {
+
+// How many m4 quote levels surround an expansion.
+enum class Quote_Type { NONE, SINGLE, DOUBLE };
+
+// A name that m4 would not take as a macro name. The message is the name
+// between double quotation marks.
+class Invalid_Macro_Name : public Failure {
+ public:
+  explicit Invalid_Macro_Name(std::string_view name)
+      : Failure("TEXTUTILS.M4UTILS.INVALID_MACRO_NAME", Quoted(name)) {}
+
+ private:
+  static std::string Quoted(std::string_view name) {
+    std::string q;
+    q.reserve(name.size() + 2);
+    q.append(1, '"').append(name).append(1, '"');
+    return q;
+  }
+};
+
+// True for a non-empty name of letters (ISO 8859-1 letters included), digits
+// and '_' that does not begin with a digit.
+bool Is_Macro(std::string_view name);
+
+// The expansion text ready to stand as the second argument of define():
+// backquotes become apostrophes, each apostrophe is rewritten so that it
+// survives the given number of quote levels, and those quotes surround it.
+std::string To_Exp(std::string_view expansion, Quote_Type quote);
+
+// "define(`NAME',EXPANSION)" with EXPANSION from To_Exp. With a non-empty
+// guard the definition is made only when the guard macro is defined (flag
+// false) or only when it is not (flag true):
+//   "ifdef(`GUARD',`define(`NAME','X`)')"   or   "ifdef(`GUARD',,`define(`NAME','X`)')"
+// where X is the expansion quoted one level more than QUOTE, so that once
+// ifdef has stripped its argument the m4 input read is exactly the unguarded
+// definition, whatever quotes the expansion holds. Throws Invalid_Macro_Name
+// when NAME, or a non-empty GUARD, is not a macro name; nothing is built then.
+std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type quote,
+                   std::string_view guard = {}, bool guard_undefined = false);
+
+}  // namespace Textutils::M4utils

@@ -35,11 +35,6 @@ class Genbank_Format_Error : public Failure {
 void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
               std::string_view line);
 
-// Drops one carriage return at the end of Line.
-inline void Dos_Check(std::string_view& line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-}
-
 // Cleans Text into a component value: whitespace trimmed from both ends, then
 // every apostrophe doubled (Quote_Labels) or every character translated
 // through Replacement_Map. The result replaces Out.

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "genbank/line_primitives.h"
 #include "support/failure.h"
 
 Fd_Source::Fd_Source(int fd, std::string name) : fd_(fd), name_(std::move(name)) {
@@ -25,7 +27,7 @@ std::size_t Fd_Source::Read(char* buffer, std::size_t capacity) {
 Line_Reader::Line_Reader(Byte_Source& source, std::function<void()> before_blocking)
     : source_(source),
       before_blocking_(std::move(before_blocking)),
-      buffer_(new char[Buffer_Size]) {}
+      buffer_(new char[Buffer_Size + Padding]()) {}
 
 Line_Reader::~Line_Reader() = default;
 
@@ -46,40 +48,47 @@ bool Line_Reader::Refill() {
   return true;
 }
 
-bool Line_Reader::At_End() {
+bool Line_Reader::At_End_Slow() {
   while (Available() < 2 && Refill()) {
   }
   const std::size_t n = Available();
   return n == 0 || (n == 1 && buffer_[begin_] == '\n');
 }
 
-bool Line_Reader::Next_Line(std::string_view& line) {
-  const char* start;
-  const char* lf;
+bool Line_Reader::Next_Line_Slow(std::string_view& line) {
+  // Reads more only when the buffered bytes hold no whole line, so that a line
+  // that has arrived is handled before waiting for the next one.
   for (;;) {
-    start = buffer_.get() + begin_;
     const std::size_t n = Available();
-    lf = static_cast<const char*>(std::memchr(start, '\n', n < Line_Capacity ? n : Line_Capacity));
-    if (lf != nullptr || n >= Line_Capacity) break;
-    if (!Refill()) {
-      if (n == 0) return false;
-      break;
+    const char* start = buffer_.get() + begin_;
+    const std::size_t limit = n < Line_Capacity ? n : Line_Capacity;
+    const void* lf = std::memchr(start, '\n', limit);
+    if (lf != nullptr) {
+      Deliver(start, static_cast<std::size_t>(static_cast<const char*>(lf) - start), true, line);
+      return true;
+    }
+    if (n >= Line_Capacity || (!Refill() && n > 0)) {
+      Deliver(buffer_.get() + begin_, limit, false, line);
+      return true;
+    }
+    if (n == 0 && eof_) return false;
+  }
+}
+
+std::size_t Line_Reader::Find_Line_Feed(const char* p) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (std::size_t i = 0; i < Line_Capacity; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    if (mask != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      return at < Line_Capacity ? at : Line_Capacity;
     }
   }
-  std::size_t length;
-  bool ends_line;
-  if (lf != nullptr) {
-    length = static_cast<std::size_t>(lf - start);
-    begin_ += length + 1;
-    ends_line = true;
-  } else {
-    length = Available() < Line_Capacity ? Available() : Line_Capacity;
-    begin_ += length;
-    ends_line = false;
-  }
-  if (at_line_start_) ++line_number_;
-  at_line_start_ = ends_line;
-  line = std::string_view(start, length);
-  Dos_Check(line);
-  return true;
+  return Line_Capacity;
+#else
+  const void* lf = std::memchr(p, '\n', Line_Capacity);
+  return lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p) : Line_Capacity;
+#endif
 }

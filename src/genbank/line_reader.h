@@ -11,6 +11,11 @@
 #include <string>
 #include <string_view>
 
+// Drops one carriage return at the end of Line (the CR of a CR LF line end).
+inline void Dos_Check(std::string_view& line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+}
+
 // Where the bytes of one input come from.
 class Byte_Source {
  public:
@@ -52,21 +57,47 @@ class Line_Reader {
 
   // True when no further line can be read: no byte is left, or only one final
   // line feed.
-  bool At_End();
+  bool At_End() { return Available() < 2 && At_End_Slow(); }
 
   // The next line: at most Line_Capacity characters, one trailing carriage
   // return removed. The view lives until the next call. Returns false (and
   // delivers nothing) when no byte is left.
-  bool Next_Line(std::string_view& line);
+  bool Next_Line(std::string_view& line) {
+    if (Available() <= Line_Capacity) return Next_Line_Slow(line);
+    // More than a full line is buffered: no refill can be needed.
+    const char* start = buffer_.get() + begin_;
+    const std::size_t lf = Find_Line_Feed(start);
+    Deliver(start, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
+    return true;
+  }
 
   // The number of the physical line that the last delivered line belongs to.
   std::size_t Line_Number() const { return line_number_; }
   const std::string& Name() const { return source_.Name(); }
 
  private:
+  // Readable bytes beyond the buffered data, so that the line-feed search may
+  // look at whole vector blocks.
+  static constexpr std::size_t Padding = 128;
+
   std::size_t Available() const { return end_ - begin_; }
+  bool At_End_Slow();
+  bool Next_Line_Slow(std::string_view& line);
   // Moves the unread bytes to the front and reads more; false at the end of input.
   bool Refill();
+
+  // The offset of the first line feed among the Line_Capacity bytes at P, or
+  // Line_Capacity when there is none. May read up to Padding bytes further.
+  static std::size_t Find_Line_Feed(const char* p);
+
+  // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
+  void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {
+    begin_ += length + (ends_line ? 1 : 0);
+    if (at_line_start_) ++line_number_;
+    at_line_start_ = ends_line;
+    line = std::string_view(start, length);
+    Dos_Check(line);
+  }
 
   Byte_Source& source_;
   std::function<void()> before_blocking_;

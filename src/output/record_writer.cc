@@ -25,7 +25,7 @@ void Record_Writer::Print_Label() {
 }
 
 void Record_Writer::Sequence_Line(std::string_view line) {
-  char* room = out_.Reserve(line.size() + 1);
+  char* room = out_.Reserve(line.size() + Keep_Letters_Slack);
   const std::size_t kept = Keep_Letters(line.data(), line.size(), room);
   room[kept] = '\n';
   out_.Commit(kept + 1);

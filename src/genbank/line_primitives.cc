@@ -30,12 +30,9 @@ void Test_Pos(Position_Type& position, Position_Type expected, bool format_check
 void To_Lc(std::string_view text, const Run_Configuration& config, std::string& out) {
   const std::string_view trimmed =
       Textutils::Trim(text, Textutils::Whitespace, Textutils::Whitespace);
-  out.clear();
   if (config.Quote_Labels) {
-    for (char c : trimmed) {
-      out += c;
-      if (c == '\'') out += '\'';
-    }
+    out = Textutils::String_Map(trimmed, "'", "''", Textutils::Replace_Type::EVERY,
+                                Textutils::Identity);
   } else {
     out.resize(trimmed.size());
     for (std::size_t i = 0; i < trimmed.size(); ++i)

@@ -157,14 +157,17 @@ class Scanner {
       if (!line.starts_with(Twelve_Blanks)) break;
       taxonomy.append(line.substr(Field_Width - 1));  // one blank, then the text
     }
+    // Trimmed and translated like every value, but never through To_Lc: the
+    // apostrophes are doubled too under quoted labels, which keeps such a label
+    // well formed.
     const std::string_view trimmed =
         Textutils::Trim(taxonomy, Textutils::Whitespace, Textutils::Whitespace);
     std::string& t = components_['t'];
-    t.clear();
-    for (char c : trimmed) {
-      t += static_cast<char>(config_.Replacement_Map[static_cast<unsigned char>(c)]);
-      if (c == '\'' && config_.Quote_Labels) t += '\'';  // keeps a quoted label well formed
-    }
+    t.resize(trimmed.size());
+    for (std::size_t i = 0; i < trimmed.size(); ++i)
+      t[i] = static_cast<char>(config_.Replacement_Map[static_cast<unsigned char>(trimmed[i])]);
+    if (config_.Quote_Labels && t.find('\'') != std::string::npos)
+      t = Textutils::String_Map(t, "'", "''", Textutils::Replace_Type::EVERY, Textutils::Identity);
   }
 
   void Qualifier_Line(std::string_view line) {

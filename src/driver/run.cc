@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <new>
 #include <optional>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include "driver/options.h"
 #include "driver/run_config.h"
 #include "driver/usage.h"
+#include "genbank/gzip_source.h"
 #include "genbank/line_reader.h"
 #include "genbank/scanner.h"
 #include "output/output_stream.h"
@@ -126,11 +128,12 @@ class Run {
   }
 
   void Read_Input(int fd, const std::string& name, Record_Writer& writer) {
-    Fd_Source source(fd, name);
-    Line_Reader reader(source, [this] {
+    const std::function<void()> flush_output = [this] {
       out_.Flush();
       if (m4_file_) m4_file_->Flush();
-    });
+    };
+    const std::unique_ptr<Byte_Source> source = Open_Source(fd, name, flush_output);
+    Line_Reader reader(*source, flush_output);
     Read_File(reader, state_, config_, components_, writer);
   }
 

@@ -15,23 +15,6 @@ using namespace std::string_literals;
 
 namespace {
 
-// Serves a string in slices of at most Chunk bytes.
-class String_Source : public Byte_Source {
- public:
-  String_Source(std::string text, std::size_t chunk) : text_(std::move(text)), chunk_(chunk) {}
-  std::size_t Read(char* buffer, std::size_t capacity) override {
-    const std::size_t n = text_.copy(buffer, std::min(capacity, chunk_), pos_);
-    pos_ += n;
-    return n;
-  }
-  bool May_Block() const override { return false; }
-  const std::string& Name() const override { return name_; }
-
- private:
-  std::string text_, name_ = "x.gb.gz";
-  std::size_t chunk_, pos_ = 0;
-};
-
 constexpr char FEXTRA = 4, FNAME = 8, FCOMMENT = 16;
 
 // Text as one gzip member whose header has Flags and the optional Fields.
@@ -67,7 +50,7 @@ std::string Bases(std::size_t size) {
 // and read into a buffer of Capacity; a failure's report follows " | ".
 std::string Decompress(const std::string& compressed, std::size_t chunk = 1 << 20,
                        std::size_t capacity = 1 << 16) {
-  Gzip_Source source(std::make_unique<String_Source>(compressed, chunk));
+  Gzip_Source source(std::make_unique<String_Source>(compressed, "x.gb.gz", chunk));
   std::string text, buffer(capacity, '\0');
   try {
     while (const std::size_t n = source.Read(buffer.data(), capacity)) text.append(buffer, 0, n);

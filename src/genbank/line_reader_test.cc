@@ -2,35 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Serves a string in slices of at most Chunk bytes, to cross refill borders.
-class String_Source : public Byte_Source {
- public:
-  explicit String_Source(std::string text, std::size_t chunk = 1 << 20)
-      : text_(std::move(text)), chunk_(chunk) {}
-  std::size_t Read(char* buffer, std::size_t capacity) override {
-    const std::size_t n = std::min({capacity, chunk_, text_.size() - pos_});
-    text_.copy(buffer, n, pos_);
-    pos_ += n;
-    return n;
-  }
-  bool May_Block() const override { return true; }
-  const std::string& Name() const override { return name_; }
-
- private:
-  std::string text_;
-  std::size_t chunk_;
-  std::size_t pos_ = 0;
-  std::string name_ = "test";
-};
-
 std::vector<std::string> Lines(const std::string& text, std::size_t chunk = 1 << 20) {
-  String_Source source(text, chunk);
+  String_Source source(text, "test", chunk, true);
   Line_Reader reader(source);
   std::vector<std::string> lines;
   std::string_view line;
@@ -88,7 +66,7 @@ TEST(LineReader, ReadingPastTheEndDeliversNothingAndCountsPhysicalLines) {
 }
 
 TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
-  String_Source source("a\nb\n", 2);
+  String_Source source("a\nb\n", "test", 2, true);
   int flushes = 0;
   Line_Reader reader(source, [&] { ++flushes; });
   std::string_view line;

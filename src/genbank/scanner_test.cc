@@ -6,23 +6,6 @@
 
 namespace {
 
-class Text_Source : public Byte_Source {
- public:
-  explicit Text_Source(std::string text) : text_(std::move(text)) {}
-  std::size_t Read(char* buffer, std::size_t capacity) override {
-    const std::size_t n = text_.copy(buffer, capacity, pos_);
-    pos_ += n;
-    return n;
-  }
-  bool May_Block() const override { return false; }
-  const std::string& Name() const override { return name_; }
-
- private:
-  std::string text_;
-  std::size_t pos_ = 0;
-  std::string name_ = "in.gb";
-};
-
 // Records what the scanner hands over: a header line naming the components
 // that labels are made of, and each sequence line.
 class Transcript : public Record_Sink {
@@ -48,7 +31,7 @@ struct Scan {
 
   // The transcript so far, or the failure that ended the input.
   std::string operator()(const std::string& text) {
-    Text_Source source(text);
+    String_Source source(text, "in.gb");
     Line_Reader reader(source);
     try {
       Read_File(reader, state, config, components, transcript);

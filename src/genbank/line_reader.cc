@@ -1,11 +1,7 @@
 #include "genbank/line_reader.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,24 +70,4 @@ bool Line_Reader::Next_Line_Slow(std::string_view& line) {
     }
     if (n == 0 && eof_) return false;
   }
-}
-
-std::size_t Line_Reader::Find_Line_Feed(const char* p) {
-#if defined(__SSE2__)
-  // All seven blocks at once: no branch depends on where the line ends.
-  static_assert(Line_Capacity <= 112 && Padding >= 112 - Line_Capacity + 1);
-  const __m128i lf = _mm_set1_epi8('\n');
-  auto block = [&](int i) -> std::uint64_t {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-  };
-  const std::uint64_t low = block(0) | block(1) << 16 | block(2) << 32 | block(3) << 48;
-  const std::uint64_t high = block(4) | block(5) << 16 | block(6) << 32 | std::uint64_t{1} << 48;
-  const std::size_t at = low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low))
-                                  : 64 + static_cast<std::size_t>(__builtin_ctzll(high));
-  return at < Line_Capacity ? at : Line_Capacity;
-#else
-  const void* lf = std::memchr(p, '\n', Line_Capacity);
-  return lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p) : Line_Capacity;
-#endif
 }

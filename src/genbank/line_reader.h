@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "genbank/line_feed.h"
+
 // Drops one carriage return at the end of Line (the CR of a CR LF line end).
 inline void Dos_Check(std::string_view& line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -101,17 +103,14 @@ class Line_Reader {
  private:
   // Readable bytes beyond the buffered data, so that the line-feed search may
   // look at whole vector blocks.
-  static constexpr std::size_t Padding = 128;
+  static constexpr std::size_t Padding = Line_Feed_Search_Reach;
+  static_assert(Line_Feed_Search_Span == Line_Capacity);
 
   std::size_t Available() const { return end_ - begin_; }
   bool At_End_Slow();
   bool Next_Line_Slow(std::string_view& line);
   // Moves the unread bytes to the front and reads more; false at the end of input.
   bool Refill();
-
-  // The offset of the first line feed among the Line_Capacity bytes at P, or
-  // Line_Capacity when there is none. May read up to Padding bytes further.
-  static std::size_t Find_Line_Feed(const char* p);
 
   // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
   void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {

@@ -83,9 +83,11 @@ class Scanner {
   void Store(char letter, std::string_view text) { To_Lc(text, config_, components_[letter]); }
 
   void Sequence_Section_Line(std::string_view line) {
-    if (line.size() >= 2 && line[0] == '/' && line[1] == '/') {
+    // Most lines here are sequence data, which begins with a blank.
+    const char first = line.empty() ? ' ' : line[0];
+    if (first == '/' && line.size() >= 2 && line[1] == '/') {
       Test(SEQUENCE, line);
-    } else if (Is_Locus_Line(line)) {
+    } else if (first == 'L' && Is_Locus_Line(line)) {
       // A record that lost its "//": the next record is not sequence data.
       Start_Record(line);
     } else if (!config_.Tab_Separated) {

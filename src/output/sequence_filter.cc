@@ -49,36 +49,44 @@ constexpr Compact_Table Compaction = [] {
 }();
 
 // Letters are (c | 0x20) in 'a'..'z', or c >= 192 except 215 and 247.
+__attribute__((target("ssse3"))) unsigned Letter_Mask_Ssse3(__m128i v) {
+  const __m128i t = _mm_sub_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+  const __m128i ascii = _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(25)), t);
+  const __m128i latin = _mm_andnot_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(215))),
+                   _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(247)))),
+      _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(192))), v));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ascii, latin)));
+}
+
+// Stores the bytes of V selected by Mask at Out; returns how many.
+__attribute__((target("ssse3"))) std::size_t Compact_Ssse3(__m128i v, unsigned mask, char* out) {
+  const unsigned lo = mask & 0xff, hi = mask >> 8;
+  const __m128i first = _mm_shuffle_epi8(
+      v, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Compaction.shuffle[lo].data())));
+  const __m128i second = _mm_shuffle_epi8(
+      _mm_srli_si128(v, 8),
+      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Compaction.shuffle[hi].data())));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), first);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + Compaction.count[lo]), second);
+  return Compaction.count[lo] + Compaction.count[hi];
+}
+
 __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n,
                                                                   char* out) {
-  const __m128i case_bit = _mm_set1_epi8(0x20);
-  const __m128i a = _mm_set1_epi8('a');
-  const __m128i z_span = _mm_set1_epi8(25);
-  const __m128i high = _mm_set1_epi8(static_cast<char>(192));
-  const __m128i times = _mm_set1_epi8(static_cast<char>(215));
-  const __m128i divide = _mm_set1_epi8(static_cast<char>(247));
+  if (n < 16) return Keep_Letters_Scalar(in, n, out);
   std::size_t kept = 0;
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    const __m128i t = _mm_sub_epi8(_mm_or_si128(v, case_bit), a);
-    const __m128i ascii = _mm_cmpeq_epi8(_mm_min_epu8(t, z_span), t);
-    const __m128i latin = _mm_andnot_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(v, times), _mm_cmpeq_epi8(v, divide)),
-        _mm_cmpeq_epi8(_mm_max_epu8(v, high), v));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ascii, latin)));
-    const unsigned lo = mask & 0xff, hi = mask >> 8;
-    const __m128i first = _mm_shuffle_epi8(
-        v, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Compaction.shuffle[lo].data())));
-    const __m128i second = _mm_shuffle_epi8(
-        _mm_srli_si128(v, 8),
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(Compaction.shuffle[hi].data())));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept), first);
-    kept += Compaction.count[lo];
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + kept), second);
-    kept += Compaction.count[hi];
+    kept += Compact_Ssse3(v, Letter_Mask_Ssse3(v), out + kept);
   }
-  return kept + Keep_Letters_Scalar(in + i, n - i, out + kept);
+  if (i < n) {
+    // The last 16 bytes, without those already done.
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + n - 16));
+    kept += Compact_Ssse3(v, Letter_Mask_Ssse3(v) & (0xffffu << (16 - (n - i))), out + kept);
+  }
+  return kept;
 }
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t

@@ -150,14 +150,22 @@ class Scanner {
 
   // The lineage lines under ORGANISM, each beginning with twelve blanks. The
   // line that ends them is consumed without being examined.
+  //
+  // The taxonomy is the one value that grows with the input, so it is kept
+  // only when a label uses it, and without the leading whitespace that the
+  // trimming below would drop anyway.
   void Read_Taxonomy() {
     std::string& taxonomy = state_.Taxonomy;
     taxonomy.clear();
+    const bool wanted = config_.Label_List.find('t') != std::string::npos;
     std::string_view line;
     for (;;) {
       if (!input_.Next_Line(line)) throw End_Error(input_.Name(), input_.Line_Number());
       if (!line.starts_with(Twelve_Blanks)) break;
-      taxonomy.append(line.substr(Field_Width - 1));  // one blank, then the text
+      if (!wanted) continue;
+      std::string_view text = line.substr(Field_Width - 1);  // one blank, then the text
+      if (taxonomy.empty()) text = Textutils::Trim(text, Textutils::Whitespace, Textutils::Null_Set);
+      taxonomy.append(text);
     }
     // Trimmed and translated like every value, but never through To_Lc: the
     // apostrophes are doubled too under quoted labels, which keeps such a label

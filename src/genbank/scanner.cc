@@ -167,15 +167,14 @@ class Scanner {
       if (taxonomy.empty()) text = Textutils::Trim(text, Textutils::Whitespace, Textutils::Null_Set);
       taxonomy.append(text);
     }
-    // Trimmed and translated like every value, but never through To_Lc: the
-    // apostrophes are doubled too under quoted labels, which keeps such a label
-    // well formed.
-    const std::string_view trimmed =
-        Textutils::Trim(taxonomy, Textutils::Whitespace, Textutils::Whitespace);
+    // The gathered text becomes the value without a copy: trailing whitespace
+    // dropped (leading whitespace was never kept), every character translated
+    // like any value but never through To_Lc, and the apostrophes doubled too
+    // under quoted labels, which keeps such a label well formed.
     std::string& t = components_['t'];
-    t.resize(trimmed.size());
-    for (std::size_t i = 0; i < trimmed.size(); ++i)
-      t[i] = static_cast<char>(config_.Replacement_Map[static_cast<unsigned char>(trimmed[i])]);
+    t.swap(taxonomy);
+    t.resize(Textutils::Trim(t, Textutils::Null_Set, Textutils::Whitespace).size());
+    for (char& c : t) c = static_cast<char>(config_.Replacement_Map[static_cast<unsigned char>(c)]);
     if (config_.Quote_Labels && t.find('\'') != std::string::npos)
       t = Textutils::String_Map(t, "'", "''", Textutils::Replace_Type::EVERY, Textutils::Identity);
   }

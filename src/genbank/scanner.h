@@ -30,7 +30,7 @@ struct Reader_State {
   Position_Type Position = Position_Type::STOP;
   bool Authors_Seen = false;
   bool Journal_Seen = false;
-  std::string Taxonomy;  // the only value that grows with the input
+  std::string Taxonomy;  // the lineage lines being gathered: the one value that grows
 };
 
 // The end of an input inside the taxonomy lines that follow ORGANISM.

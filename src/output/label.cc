@@ -1,15 +1,13 @@
 #include "output/label.h"
 
+void Check_Label_List(const Run_Configuration& config) {
+  for (char letter : config.Label_List)
+    if (!Label_Components::Is_Letter(letter)) throw Selection_Error();
+}
+
 void Build_Label(const Run_Configuration& config, const Label_Components& components,
                  std::string& label) {
+  Check_Label_List(config);
   label.clear();
-  if (config.Quote_Labels) label += '\'';
-  bool first = true;
-  for (char letter : config.Label_List) {
-    if (!first) label += config.Separator;
-    first = false;
-    if (!Label_Components::Is_Letter(letter)) throw Selection_Error();
-    label += components[letter];
-  }
-  if (config.Quote_Labels) label += '\'';
+  For_Each_Label_Piece(config, components, [&label](std::string_view piece) { label += piece; });
 }

@@ -9,18 +9,20 @@ Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Compon
     : config_(config), components_(components), out_(out), m4_file_(m4_file) {}
 
 void Record_Writer::Print_Label() {
-  Build_Label(config_, components_, label_);
-  std::string_view header = label_;
   if (config_.M4_Mode) {
+    Build_Label(config_, components_, label_);
     const std::string& accession = components_['a'];
-    std::string definition =
-        Textutils::M4utils::To_Def(accession, label_, config_.Macro_Quotes);
+    std::string definition = Textutils::M4utils::To_Def(accession, label_, config_.Macro_Quotes);
     definition += "dnl\n";
     m4_file_->Write(definition);
-    header = accession;
+    if (!config_.Tab_Separated) out_.Put('>');
+    out_.Write(accession);
+  } else {
+    // Written piece by piece: a label can be as long as a whole taxonomy.
+    Check_Label_List(config_);
+    if (!config_.Tab_Separated) out_.Put('>');
+    For_Each_Label_Piece(config_, components_, [this](std::string_view piece) { out_.Write(piece); });
   }
-  if (!config_.Tab_Separated) out_.Put('>');
-  out_.Write(header);
   out_.Put('\n');
 }
 

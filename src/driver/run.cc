@@ -67,9 +67,17 @@ std::unique_ptr<Output_Stream> Create_Definitions_File(const std::string& name,
   return std::make_unique<Output_Stream>(fd, name);
 }
 
+// "\nraised NAME : MESSAGE\n", or without " : MESSAGE" when there is none.
+std::string Fatal_Report(const Failure& f) {
+  std::string report = "\nraised " + f.Full_Name();
+  if (!f.Message().empty()) report.append(" : ").append(f.Message());
+  report += '\n';
+  return report;
+}
+
 class Run {
  public:
-  Run(const Run_Streams& streams) : streams_(streams), out_(streams.out, "standard output") {}
+  explicit Run(const Run_Streams& streams) : streams_(streams), out_(streams.out, "standard output") {}
 
   int Convert(std::string_view command_name, std::vector<std::string>& args) {
     Parse_Arguments(args, config_, components_);
@@ -88,29 +96,17 @@ class Run {
     return 0;
   }
 
-  // Writes everything pending before a diagnostic; a failure to do so is
-  // reported after it.
-  void Flush_Before_Report() {
+  // Writes everything pending, before a diagnostic; returns the failure to
+  // do so, to be reported after it.
+  std::optional<Failure> Flush_Pending() {
     try {
       out_.Flush();
       if (m4_file_) m4_file_->Close();
     } catch (const Failure& f) {
-      flush_failure_.emplace(f);
+      return f;
     }
+    return std::nullopt;
   }
-
-  void Report(const Failure& f) {
-    std::string report = "\nraised " + f.Full_Name();
-    if (!f.Message().empty()) report += " : " + f.Message();
-    report += '\n';
-    Write_All(streams_.err, report);
-  }
-
-  void Report_Flush_Failure() {
-    if (flush_failure_) Report(*flush_failure_);
-  }
-
-  int Error_Stream() const { return streams_.err; }
 
  private:
   void Traverse(const std::string& arg, Record_Writer& writer) {
@@ -143,7 +139,6 @@ class Run {
   Reader_State state_;
   Output_Stream out_;
   std::unique_ptr<Output_Stream> m4_file_;
-  std::optional<Failure> flush_failure_;
 };
 
 }  // namespace
@@ -151,23 +146,21 @@ class Run {
 int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args,
                 const Run_Streams& streams) {
   std::optional<Run> run;
+  std::string report;
   try {
     run.emplace(streams);
     return run->Convert(command_name, args);
   } catch (const Invalid_Filename&) {
-    run->Flush_Before_Report();
-    Write_All(streams.err, "Invalid filename.\n");
-    run->Report_Flush_Failure();
+    report = "Invalid filename.\n";
   } catch (const Failure& f) {
-    run->Flush_Before_Report();
-    run->Report(f);
-    run->Report_Flush_Failure();
+    report = Fatal_Report(f);
   } catch (const std::bad_alloc&) {
-    if (run) {
-      run->Flush_Before_Report();
-      run->Report(Failure("TARVELO.STORAGE_ERROR", "out of memory"));
-      run->Report_Flush_Failure();
-    }
+    report = Fatal_Report(Failure("TARVELO.STORAGE_ERROR", "out of memory"));
+  } catch (const std::exception& e) {
+    report = Fatal_Report(Failure("TARVELO.INTERNAL_ERROR", e.what()));
   }
+  const std::optional<Failure> flush_failure = run ? run->Flush_Pending() : std::nullopt;
+  Write_All(streams.err, report);
+  if (flush_failure) Write_All(streams.err, Fatal_Report(*flush_failure));
   return 1;
 }

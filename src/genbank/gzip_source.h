@@ -4,8 +4,10 @@
 // format is told by content alone, never by the name.
 //
 // Decompression uses ISA-L (igzip), which measured fastest of the streaming
-// gzip decoders on this workload. Memory is constant: a 256 KiB buffer of
-// compressed bytes and the decoder's state with its 32 KiB window.
+// gzip decoders on this workload, or zlib where ISA-L is not built (the
+// TARVELO_GZIP choice at configure time); messages do not depend on which.
+// Memory is constant: a 256 KiB buffer of compressed bytes and the decoder's
+// state with its 32 KiB window.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +44,7 @@ class Gzip_Source : public Byte_Source {
   // Reads more compressed bytes once the held ones are used up; false at the
   // end of the compressed input.
   bool Fill();
-  [[noreturn]] void Fail(int status) const;
+  [[noreturn]] void Fail(const std::string& what) const;
 
   std::unique_ptr<Byte_Source> compressed_;
   std::unique_ptr<unsigned char[]> input_;

@@ -1,232 +1,161 @@
-// End-to-end: every option, the right-to-left scan, invalid option use and the
-// usage text.
-#include <sstream>
+// End-to-end: every option, the right-to-left scan, invalid option use, the
+// usage text, and the definitions file of -m.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "fixtures.h"
 #include "run_tarvelo.h"
 
 namespace tarvelo_test {
 namespace {
 
-using Args = std::vector<std::string>;
+Run_Result Row(const std::string& row) { return {row + "\n"}; }
 
-const std::string kSelectionError =
-    Fatal("TARVELO.PRINT_LABEL.SELECTION_ERROR", "Invalid label component.");
-
-// The FASTA output of kHuman under the label `label`.
-Run_Result Human(const std::string& label) { return {">" + label + "\n" + kHumanSeq, "", 0}; }
-Run_Result Row(const std::string& row) { return {row + "\n", "", 0}; }
-
-TEST(Options, ReplacementModes) {
+TEST(Options, EachSettingAndTheLeftmostWins) {
   Sandbox box;
-  box.Write("a.gb", kHuman);
-  // -u stands left of -r, so its value is cleaned with the same map as the
-  // definition from the input.
-  const std::string user = "\xe9\x7f\xd7\xa0\x80z";
-  const std::string newick_user = "\xe9_\xd7\xa0_z";
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"0", "TP53 (p53), clone 'x7'; a-b+c [1]/{2}\\=*\"`<>:.!_" + user},
-      {"1", "TP53_(p53),_clone_'x7';_a-b+c_[1]/{2}\\=*\"`<>:.!_" + user},
-      {"12", "TP53_(p53),_clone_'x7';_a-b+c_[1]/{2}\\=*\"`<>:.!_" + user},
-      {"2", "TP53__p53___clone__x7___a-b+c_[1]/{2}\\=*\"`<>_.!_" + newick_user},
-      {"3", "TP53__p53___clone__x7___a_b_c__1___2_________.!_" + newick_user},
-      {"4", "TP53__p53___clone__x7___a_b_c__1___2____________\xe9____z"},
-      {"5", "'TP53 (p53), clone ''x7''; a-b+c [1]/{2}\\=*\"`<>:.! " + user + "'"},
-      {"5x", "'TP53 (p53), clone ''x7''; a-b+c [1]/{2}\\=*\"`<>:.! " + user + "'"},
+  const std::vector<Case> cases = {
+      // -r: only the first character of the value counts.
+      {{"-l", "d", "-r", "0", "a.gb"}, {Fasta("TP53 (p53), 'x7'; a-b.c")}},
+      {{"-l", "d", "-r", "12", "a.gb"}, {Fasta("TP53_(p53),_'x7';_a-b.c")}},
+      {{"-l", "d", "-r", "2", "a.gb"}, {Fasta("TP53__p53____x7___a-b.c")}},
+      {{"-l", "d", "-r", "3", "a.gb"}, {Fasta("TP53__p53____x7___a_b.c")}},
+      {{"-l", "d", "-r", "4", "a.gb"}, {Fasta("TP53__p53____x7___a_b_c")}},
+      {{"-l", "d", "-r", "5x", "a.gb"}, {Fasta("'TP53 (p53), ''x7''; a-b.c'")}},
+      // An empty letter still gets its separator; letters outside a-z fail at
+      // the first label, so an input without records ends well.
+      {{"-l", "oba", "a.gb"}, {Fasta("Homo_sapiens__A1")}},
+      {{"-l", "", "a.gb"}, {Fasta("")}},
+      {{"-l", "-x", "a.gb"},
+       {"", Fatal("TARVELO.PRINT_LABEL.SELECTION_ERROR", "Invalid label component."), 1}},
+      {{"-l", "-x", "empty.gb"}, {}},
+      {{"-u", "-", "-l", "u", "a.gb"}, {Fasta("-")}},
+      {{"-l", "ia", "a.gb"}, {Fasta("9606_A1")}},  // the prefix T needs -m
+      // The separator is never replaced.
+      {{"-s", " ", "-l", "os", "a.gb"}, {Fasta("Homo_sapiens Homo_sapiens_(human)")}},
+      {{"a.gb", "-t", "b.gb"}, Row("Homo sapiens\tA1\nHomo sapiens\tB2")},
+      // The leftmost option wins, setting by setting.
+      {{"-s", "x", "-t", "a.gb"}, Row("Homo sapiensxA1")},
+      {{"-t", "-s", "x", "a.gb"}, Row("Homo sapiens\tA1")},
+      {{"-r", "2", "-t", "-l", "s", "a.gb"}, Row("Homo_sapiens__human_")},
+      {{"-t", "-r", "2", "-l", "s", "a.gb"}, Row("Homo sapiens (human)")},
+      {{"-r", "5", "-t", "a.gb"}, Row("'Homo sapiens A1'")},
+      {{"-t", "-r", "5", "a.gb"}, Row("Homo sapiens\tA1")},
+      {{"-r", "1", "-r", "5", "-l", "ot", "a.gb"}, {Fasta("'Homo sapiens Eukaryota;_Primates.'")}},
+      {{"-l", "a", "-l", "o", "a.gb"}, {Fasta("A1")}},
+      // -u is cleaned, and takes its value, as the options to its right left them.
+      {{"-u", "a b", "-r", "0", "-l", "u", "a.gb"}, {Fasta("a b")}},
+      {{"-r", "0", "-u", "a b", "-l", "u", "a.gb"}, {Fasta("a_b")}},
+      {{"-l", "u", "-u", "-t", "x", "a.gb"}, Row("x")},
   };
-  for (const auto& [mode, label] : cases)
-    EXPECT_EQ(box.Run({"-l", "du", "-u", user, "-r", mode, "a.gb"}), Human(label)) << mode;
-
-  // The taxonomy is translated by the map, and its apostrophes are doubled
-  // in quoted labels.
-  box.Write("t.gb", Replace(kHuman, "Primates;", "Primates' group;"));
-  const std::string taxonomy =
-      "Eukaryota; Metazoa; Chordata; Craniata; Vertebrata; Euteleostomi; Mammalia; "
-      "Primates'' group; Hominidae; Homo.";
-  EXPECT_EQ(box.Run({"-r", "5", "-l", "t", "t.gb"}), Human("'" + taxonomy + "'"));
-  EXPECT_EQ(box.Run({"-r", "2", "-l", "t", "t.gb"}),
-            Human("Eukaryota__Metazoa__Chordata__Craniata__Vertebrata__Euteleostomi__Mammalia__"
-                  "Primates__group__Hominidae__Homo."));
-  // -r 1 left of -r 5: map No_Space, quoting on, blank separator.
-  std::string no_space_taxonomy = taxonomy;
-  for (char& c : no_space_taxonomy) c = c == ' ' ? '_' : c;
-  EXPECT_EQ(box.Run({"-r", "1", "-r", "5", "-l", "ot", "t.gb"}),
-            Human("'Homo sapiens " + no_space_taxonomy + "'"));
-}
-
-TEST(Options, LabelList) {
-  Sandbox box;
-  box.Write("a.gb", kHuman);
-  box.Write("empty.gb", "");
-  const std::vector<std::pair<Args, std::string>> cases = {
-      {{"-l", "aa"}, "AJ012345_AJ012345"},
-      {{"-l", "oba"}, "Homo_sapiens__AJ012345"},
-      {{"-l", "obz"}, "Homo_sapiens__"},
-      {{"-l", "b"}, ""},
-      {{"-l", ""}, ""},
-      {{"-l", "", "-r", "5"}, "''"},
-      {{"-l", "ou", "-u", "UG1"}, "Homo_sapiens_UG1"},
-      {{"-u", "UG1"}, "Homo_sapiens_AJ012345"},
-      {{"-l", "u", "-u", "O'x", "-r", "5"}, "'O''x'"},
-      {{"-l", "u", "-u", "\x01" "a\xff" "b"}, "a\xff" "b"},
-      {{"-l", "u", "-u", std::string(100000, 'x')}, std::string(100000, 'x')},
-  };
-  for (auto [args, label] : cases) {
-    args.push_back("a.gb");
-    EXPECT_EQ(box.Run(args), Human(label)) << args[1];
-  }
-  // A letter outside a-z fails at the first label, before anything is written.
-  for (const char* list : {"oA", "o1", "o a", "-x"}) {
-    EXPECT_EQ(box.Run({"-l", list, "a.gb"}), (Run_Result{"", kSelectionError, 1})) << list;
-    EXPECT_EQ(box.Run({"-l", list, "empty.gb"}), (Run_Result{"", "", 0})) << list;
-  }
-}
-
-TEST(Options, SeparatorTableUserStringFormatCheck) {
-  Sandbox box;
-  box.Write("a.gb", kHuman);
-  box.Write("two.gb", kHuman + kDuck);
-  EXPECT_EQ(box.Run({"-s", "/", "-l", "ao", "a.gb"}), Human("AJ012345/Homo_sapiens"));
-  EXPECT_EQ(box.Run({"-s", "-", "a.gb"}), Human("Homo_sapiens-AJ012345"));
-  EXPECT_EQ(box.Run({"-s", "\t", "a.gb"}), Human("Homo_sapiens\tAJ012345"));
-  EXPECT_EQ(box.Run({"-s", " ", "-l", "os", "a.gb"}), Human("Homo_sapiens Homo_sapiens_(human)"));
-  EXPECT_EQ(box.Run({"-t", "two.gb"}),
-            Row("Homo sapiens\tAJ012345\nInfluenza A virus (A/duck/Kyoto/1/2019(H5N1))\tMK000002"));
-  EXPECT_EQ(box.Run({"-u", "-", "-l", "u", "a.gb"}), Human("-"));
-  EXPECT_EQ(box.Run({"-q", "a.gb"}), Human("Homo_sapiens_AJ012345"));
-  // Without format checking a record lacking AUTHORS and JOURNAL, with two
-  // taxon qualifiers, converts; the last taxon wins and p, j carry over.
-  std::string loose = Replace(kDuck, "  AUTHORS   Sato,K.\n", "");
-  loose = Replace(loose, "  JOURNAL   Submitted (01-FEB-2019) Kyoto University, Kyoto, Japan\n", "");
-  loose = Replace(loose, "taxon:2587390", "taxon:1111\"\n                     /db_xref=\"taxon:2222");
-  box.Write("origin.gb", "ORIGIN\n        1 acgt\n//\n");  // values never stored are empty
-  EXPECT_EQ(box.Run({"-o", "-l", "ochla", "origin.gb"}), (Run_Result{">____\nacgt\n", "", 0}));
-  box.Write("loose.gb", kHuman + loose);
-  EXPECT_EQ(box.Run({"-o", "-l", "aipj", "loose.gb"}),
-            (Run_Result{">AJ012345_9606_Meyer,A._and_Braun,B._Gene_100,_1-10_(2001)\n" + kHumanSeq +
-                            ">MK000002_2222_Meyer,A._and_Braun,B._Gene_100,_1-10_(2001)\nagcaaaagcagg\n",
-                        "", 0}));
-}
-
-TEST(Options, LeftmostOptionWinsSettingBySetting) {
-  Sandbox box;
-  box.Write("a.gb", kHuman);
-  const std::string newick_d = "TP53__p53___clone__x7___a-b+c_[1]/{2}\\=*\"`<>_.!";
-  const std::string raw_d = "TP53 (p53), clone 'x7'; a-b+c [1]/{2}\\=*\"`<>:.!";
-  const std::vector<std::pair<Args, Run_Result>> cases = {
-      {{"-s", "x", "-t"}, Row("Homo sapiensxAJ012345")},
-      {{"-t", "-s", "x"}, Row("Homo sapiens\tAJ012345")},
-      {{"-r", "2", "-t", "-l", "od"}, Row("Homo_sapiens\t" + newick_d)},
-      {{"-t", "-r", "2", "-l", "od"}, Row("Homo sapiens\t" + raw_d)},
-      {{"-r", "5", "-t"}, Row("'Homo sapiens AJ012345'")},
-      {{"-t", "-r", "5"}, Row("Homo sapiens\tAJ012345")},
-      {{"-t", "-r", "1"}, Row("Homo sapiens\tAJ012345")},
-      {{"-r", "1", "-t"}, Row("Homo_sapiens\tAJ012345")},
-      {{"-u", "a b", "-r", "0", "-l", "u"}, Human("a b")},
-      {{"-r", "0", "-u", "a b", "-l", "u"}, Human("a_b")},
-      {{"-r", "4", "-u", "a.b", "-l", "u"}, Human("a.b")},
-      {{"-u", "a.b", "-r", "4", "-l", "u"}, Human("a_b")},
-      {{"-l", "u", "-u", "-t", "x"}, Row("x")},
-      {{"-l", "a", "-l", "o"}, Human("AJ012345")},
-      {{"-s", "/", "-s", "-"}, Human("Homo_sapiens/AJ012345")},
-      {{"-u", "x", "-u", "y", "-l", "u"}, Human("x")},
-  };
-  for (auto [args, expected] : cases) {
-    args.push_back("a.gb");
-    EXPECT_EQ(box.Run(args), expected) << testing::PrintToString(args);
-  }
-  // Options take effect wherever they stand among the inputs.
-  EXPECT_EQ(box.Run({"a.gb", "-t"}), Row("Homo sapiens\tAJ012345"));
+  for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
 }
 
 TEST(Options, InvalidUseCreatesNothing) {
-  const std::vector<Args> cases = {
-      {"-r", "7", "a.gb"},  {"-r", "x", "a.gb"},           {"-r", "", "a.gb"},
-      {"-s", "ab", "a.gb"}, {"-s", "", "a.gb"},            {"-s", "\xc3\xa9", "a.gb"},
-      {"a.gb", "-l"},       {"a.gb", "-m"},                {"a.gb", "-r"},
-      {"a.gb", "-s"},       {"a.gb", "-u"},                {"-r"},
-      {"a.gb", "-l", "-u", "x"}, {"-m", "d.m4", "-r", "7", "a.gb"}, {"-m", "d.m4", "a.gb", "-u"},
-  };
-  for (const Args& args : cases) {
-    Sandbox box;
-    box.Write("a.gb", kHuman);
-    EXPECT_EQ(box.Run(args), (Run_Result{"", kInvalidArgument, 1})) << testing::PrintToString(args);
-    EXPECT_EQ(box.Names(), Args{"a.gb"});
+  Sandbox box;
+  for (const Args& args : std::vector<Args>{{"-r", "7", "a.gb"},
+                                            {"-r", "", "a.gb"},
+                                            {"-s", "ab", "a.gb"},
+                                            {"a.gb", "-l"},
+                                            {"-r"},
+                                            {"a.gb", "-l", "-u", "x"},
+                                            {"-m", "d.m4", "-r", "7", "a.gb"}})
+    EXPECT_EQ(box.Run(args), (Run_Result{"", Fatal("TARVELO.PARSE_ARGUMENTS.COMMAND_LINE_ERROR",
+                                                   "Invalid argument."), 1}))
+        << testing::PrintToString(args);
+}
+
+TEST(Usage, PrintedWithTheCommandNameWhenNoInputIsLeft) {
+  const std::string text = R"(/x/t v converts GenBank to FASTA format.
+
+Usage: /x/t v [options] inputfile(s)
+
+Options:
+  -l <List>  Select (order of) label components. Currently supported are:
+      a  Accession number
+      c  Country
+      d  Definition (first line)
+      f  Basename of the filename
+      h  Specific host (if provided, "UNKNOWN" otherwise)
+      i  Taxon ID
+      j  Journal (first line)
+      l  Latitude and longitude (if provided, "UNKNOWN" otherwise)
+      o  Organism
+      p  Authors (first line)
+      s  Source
+      t  Taxonomy
+      u  User-specified string (see option -u)
+    Default is "oa".
+  -m  Print only accession in FASTA label to main output but print m4 macros
+    defining accession as selected label to this file. If -l i... is selected,
+    prepend "T".
+  -o  Turn off format checking.
+  -q  Quote macro expansion only once (consider setting replacement mode to 4!).
+    Has to effect without -m.
+  -r <Int>  Character replacement in labels. Currently supported are:
+      0  None
+      1  Blanks
+      2  Newick-incompatible characters
+      3  NEXUS-incompatible characters
+      4  Everything except letters and digits
+      5  None, enclose in "'" and use blank as separator.
+    Default is 1. Replacement is always by "_" and does not affect the separator.
+  -s <Char>  Separator between label components. Default is "_". Overwrites -r 4
+    and -t if specified beforehand.
+  -t  Output is tab-separated CSV-Format, not FASTA. Character replacement is
+    set to "None" (overwritten if -r is specified beforehand).
+  -u  String to be included in taxon labels (subject to character replacement if
+    specified before -r).
+
+)";
+  Sandbox box;
+  for (const Args& args : {Args{}, Args{"-t", "-m", "d.m4", "-l", "xyz"}}) {
+    Run_Result r = box.Run(args, "", {}, "/x/t v");
+    // Then a line of credits and an empty line.
+    const std::size_t credits_end = std::min(r.err.find('\n', text.size() + 1), r.err.size());
+    EXPECT_EQ(r.err.substr(0, text.size()) + r.err.substr(credits_end), text + "\n\n") << r.err;
+    r.err.clear();
+    EXPECT_EQ(r, (Run_Result{"", "", 1}));  // and no definitions file
   }
 }
 
-TEST(Usage, PrintedWhenNoInputIsLeft) {
-  const std::vector<std::string> lines = {
-      "./conv converts GenBank to FASTA format.",
-      "",
-      "Usage: ./conv [options] inputfile(s)",
-      "",
-      "Options:",
-      "  -l <List>  Select (order of) label components. Currently supported are:",
-      "      a  Accession number",
-      "      c  Country",
-      "      d  Definition (first line)",
-      "      f  Basename of the filename",
-      "      h  Specific host (if provided, \"UNKNOWN\" otherwise)",
-      "      i  Taxon ID",
-      "      j  Journal (first line)",
-      "      l  Latitude and longitude (if provided, \"UNKNOWN\" otherwise)",
-      "      o  Organism",
-      "      p  Authors (first line)",
-      "      s  Source",
-      "      t  Taxonomy",
-      "      u  User-specified string (see option -u)",
-      "    Default is \"oa\".",
-      "  -m  Print only accession in FASTA label to main output but print m4 macros",
-      "    defining accession as selected label to this file. If -l i... is selected,",
-      "    prepend \"T\".",
-      "  -o  Turn off format checking.",
-      "  -q  Quote macro expansion only once (consider setting replacement mode to 4!).",
-      "    Has to effect without -m.",
-      "  -r <Int>  Character replacement in labels. Currently supported are:",
-      "      0  None",
-      "      1  Blanks",
-      "      2  Newick-incompatible characters",
-      "      3  NEXUS-incompatible characters",
-      "      4  Everything except letters and digits",
-      "      5  None, enclose in \"'\" and use blank as separator.",
-      "    Default is 1. Replacement is always by \"_\" and does not affect the separator.",
-      "  -s <Char>  Separator between label components. Default is \"_\". Overwrites -r 4",
-      "    and -t if specified beforehand.",
-      "  -t  Output is tab-separated CSV-Format, not FASTA. Character replacement is",
-      "    set to \"None\" (overwritten if -r is specified beforehand).",
-      "  -u  String to be included in taxon labels (subject to character replacement if",
-      "    specified before -r).",
-      "",
-      "(credits)",
-      "",
+TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
+  Sandbox box;
+  box.Write("m.gb", Record("M.1"));
+  box.Write("d.m4", "old text\n");
+  ASSERT_EQ(symlink("a.gb", box.Path("soft.gb").c_str()), 0);
+  const std::string a = ">A1\n" + kSeq, homo = "define(`A1',``Homo_sapiens_A1'')dnl\n";
+  const std::vector<Case> cases = {
+      {{"-m", "d.m4", "a.gb"}, {a, "", 0, homo}},
+      {{"-q", "-m", "d.m4", "a.gb"}, {a, "", 0, "define(`A1',`Homo_sapiens_A1')dnl\n"}},
+      {{"-r", "5", "-m", "d.m4", "a.gb"},
+       {a, "", 0, "define(`A1',``'''``Homo sapiens A1'''``'')dnl\n"}},
+      {{"-l", "ia", "-m", "d.m4", "a.gb"}, {a, "", 0, "define(`A1',``T9606_A1'')dnl\n"}},
+      {{"-l", "ai", "-m", "d.m4", "a.gb"}, {a, "", 0, "define(`A1',``A1_9606'')dnl\n"}},
+      {{"-m", "d.m4", "-t", "a.gb", "-", "b.gb"},
+       {"A1\nC3\nB2\n", "", 0,
+        "define(`A1',``Homo sapiens\tA1'')dnl\ndefine(`C3',``Homo sapiens\tC3'')dnl\n"
+        "define(`B2',``Homo sapiens\tB2'')dnl\n"},
+       Record("C3")},
+      {{"-m", "d.m4", "a.gb", "m.gb", "b.gb"},
+       {a, Fatal("TEXTUTILS.M4UTILS.INVALID_MACRO_NAME", "\"M.1\""), 1, homo}},
+      {{"-m", "d.m4", "-m", "y.m4", "a.gb"}, {a, "", 0, homo}},
+      // Created before the first input is opened, and never one of the inputs
+      // (".in" is standard input).
+      {{"-m", "d.m4", "missing.gb", "a.gb"}, {"", kInvalidFilename, 1, ""}},
+      {{"-m", "out/d.m4", "a.gb"}, {"", kInvalidFilename, 1}},
+      {{"-m", "", "a.gb"}, {"", kInvalidFilename, 1}},
+      {{"-m", "soft.gb", "a.gb"}, {"", kInvalidFilename, 1}},
+      {{"-m", ".in", "empty.gb", "-"}, {"", kInvalidFilename, 1}, Record("C3")},
+      {{"-m", ".in", "a.gb"}, {a}, Record("C3")},  // standard input that is not read
+      {{"-m", "/dev/full", "a.gb"},
+       {a, Fatal("TARVELO.OUTPUT.WRITE_ERROR", "/dev/full: No space left on device"), 1}},
   };
-  for (const Args& args : std::vector<Args>{{}, {"-t"}, {"-m", "defs.m4"}, {"-t", "-o", "-l", "xyz"}}) {
-    Sandbox box;
-    Run_Options options;
-    options.argv0 = "./conv";
-    Run_Result r = box.Run_With(options, args);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(box.Names().empty());  // no definitions file either
-    ASSERT_TRUE(!r.err.empty() && r.err.back() == '\n');
-    std::vector<std::string> got;
-    std::istringstream stream(r.err);
-    for (std::string line; std::getline(stream, line);) got.push_back(line);
-    ASSERT_EQ(got.size(), lines.size()) << r.err;
-    EXPECT_FALSE(got[41].empty()) << "credits";
-    got[41] = lines[41];
-    EXPECT_EQ(got, lines);
-  }
-  Sandbox box;  // the command name exactly as the process received it
-  Run_Options options;
-  options.argv0 = "/opt/bin/tv 2";
-  const std::string head = "/opt/bin/tv 2 converts GenBank to FASTA format.\n\nUsage: /opt/bin/tv 2 [options] inputfile(s)\n";
-  EXPECT_EQ(box.Run_With(options, {}).err.substr(0, head.size()), head);
+  for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
+  EXPECT_EQ(box.Read("a.gb"), Record("A1"));
+  EXPECT_FALSE(std::filesystem::exists(box.Path("y.m4")));
 }
 
 }  // namespace

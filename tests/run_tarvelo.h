@@ -1,173 +1,164 @@
-// End-to-end harness: runs the built tarvelo (or another program) as a user
-// would, in a fresh temporary directory, capturing standard output, standard
-// error and the exit status exactly. No shell is involved.
+// End-to-end harness: runs the built tarvelo as a user would, in a fresh
+// temporary directory, with exactly the standard descriptors a test gives it.
+// No shell is involved. Also the record that the end-to-end tests share.
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace tarvelo_test {
 
-// `status` is the exit status, or 128 plus the signal that killed the process.
+using Args = std::vector<std::string>;
+
 struct Run_Result {
-  std::string out, err;
-  int status = -1;
+  std::string out = "", err = "";
+  int status = 0;  // the exit status, or 128 plus the signal that ended the run
+  std::optional<std::string> defs = std::nullopt;  // d.m4, when the run left one
   bool operator==(const Run_Result&) const = default;
 };
 inline void PrintTo(const Run_Result& r, std::ostream* os) {
-  *os << "{out=" << testing::PrintToString(r.out) << ", err=" << testing::PrintToString(r.err)
-      << ", status=" << r.status << "}";
+  *os << testing::PrintToString(r.out) << ", " << testing::PrintToString(r.err) << ", " << r.status
+      << ", " << testing::PrintToString(r.defs);
 }
 
-// Paths are relative to the sandbox directory.
-struct Run_Options {
-  std::string program = TARVELO_BINARY;
-  std::string argv0 = TARVELO_BINARY;  // the command name the process receives
-  std::string stdin_bytes;             // fed through a pipe unless stdin_file is set
-  std::string stdin_file;
-  std::string stdout_file;  // opened for writing instead of the capture pipe
+// One row of a table: the arguments and standard input, and the outcome.
+struct Case {
+  Args args;
+  Run_Result expected;
+  std::string in = "";
 };
 
-inline std::string Read_File(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+inline std::string Fatal(const std::string& full_name, const std::string& message) {
+  return "\nraised " + full_name + " : " + message + "\n";
 }
+inline const std::string kInvalidFilename = "Invalid filename.\n";
 
-// A temporary working directory, removed with its contents on destruction.
+// A record of Accession; its definition tells the replacement modes apart.
+inline std::string Record(const std::string& accession) {
+  return "LOCUS       " + accession + "\n"
+         "DEFINITION  TP53 (p53), 'x7'; a-b.c\n"
+         "ACCESSION   " + accession + "\n"
+         "SOURCE      Homo sapiens (human)\n"
+         "  ORGANISM  Homo sapiens\n"
+         "            Eukaryota; Primates.\n"
+         "REFERENCE   1\n"
+         "  AUTHORS   Meyer,A.\n"
+         "  JOURNAL   Gene 100\n"
+         "                     /db_xref=\"taxon:9606\"\n"
+         "ORIGIN\n"
+         "        1 gatcctccat atacaacggt\n"
+         "//\n";
+}
+inline const std::string kSeq = "gatcctccatatacaacggt\n";
+// The FASTA of one Record under Label.
+inline std::string Fasta(const std::string& label) { return ">" + label + "\n" + kSeq; }
+
+// Where the standard streams of a run go: files in the sandbox or elsewhere,
+// "" for closed.
+struct Streams {
+  std::string in = ".in", out = ".out", err = ".err";
+};
+
+// A temporary directory holding a.gb (Record "A1"), b.gb (Record "B2"),
+// empty.gb and dir/; removed with its contents on destruction.
 class Sandbox {
  public:
-  Sandbox() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvelo-e2e-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
+  Sandbox() : dir_(std::filesystem::temp_directory_path() / "tarvelo-e2e-XXXXXX") {
+    if (mkdtemp(dir_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    Write("a.gb", Record("A1"));
+    Write("b.gb", Record("B2"));
+    Write("empty.gb", "");
+    Write("dir/x", "");
   }
   ~Sandbox() {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const {
+    return name[0] == '/' ? name : dir_ + "/" + name;
+  }
   void Write(const std::string& name, const std::string& bytes) const {
     std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
-    std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(Path(name), std::ios::binary) << bytes;
   }
-  std::string Read(const std::string& name) const { return Read_File(Path(name)); }
-  bool Exists(const std::string& name) const {
-    return std::filesystem::exists(std::filesystem::symlink_status(Path(name)));
+  std::string Read(const std::string& name) const {
+    std::ostringstream bytes;
+    bytes << std::ifstream(Path(name), std::ios::binary).rdbuf();
+    return bytes.str();
   }
-  std::vector<std::string> Names() const {  // sorted, not recursive
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+  int Open(const std::string& name, int flags = O_RDONLY) const {
+    const int fd = open(Path(name).c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot open " + name);
+    return fd;
   }
+  int Create(const std::string& name) const { return Open(name, O_WRONLY | O_CREAT | O_TRUNC); }
 
-  Run_Result Run(const std::vector<std::string>& args, const std::string& stdin_bytes = {}) const {
-    Run_Options options;
-    options.stdin_bytes = stdin_bytes;
-    return Run_With(options, args);
-  }
-
-  // A run that outlives 30 seconds or writes more than 64 MiB is killed.
-  Run_Result Run_With(const Run_Options& options, const std::vector<std::string>& args) const {
-    static const bool sigpipe_ignored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
-    (void)sigpipe_ignored;
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC))
-      throw std::runtime_error("pipe failed");
-    std::vector<std::string> strings{options.argv0};
-    strings.insert(strings.end(), args.begin(), args.end());
+  // Starts tarvelo here with standard input, output and error on In, Out and
+  // Err (-1 leaves one closed), which it closes in this process. A run that
+  // outlives a minute is killed.
+  pid_t Start(Args args, int in, int out, int err, const std::string& argv0 = TARVELO_BINARY,
+              bool ignore_sigpipe = false) const {
+    args.insert(args.begin(), argv0);
     std::vector<char*> argv;
-    for (auto& s : strings) argv.push_back(s.data());
+    for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid == 0) {
-      signal(SIGPIPE, SIG_DFL);
-      int fd0 = options.stdin_file.empty() ? in[0] : -1, fd1 = options.stdout_file.empty() ? out[1] : -1;
-      if (chdir(dir_.c_str()) != 0) _exit(126);
-      if (fd0 < 0) fd0 = open(options.stdin_file.c_str(), O_RDONLY);
-      if (fd1 < 0) fd1 = open(options.stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd0 < 0 || fd1 < 0 || dup2(fd0, 0) < 0 || dup2(fd1, 1) < 0 || dup2(err[1], 2) < 0) _exit(126);
-      execv(options.program.c_str(), argv.data());
-      _exit(127);
+    const pid_t pid = fork();
+    if (pid != 0) {
+      for (int fd : {in, out, err})
+        if (fd >= 0) close(fd);
+      return pid;
     }
-    close(in[0]), close(out[1]), close(err[1]);
-
-    Run_Result result;
-    const std::string& pending = options.stdin_file.empty() ? options.stdin_bytes : std::string();
-    size_t written = 0;
-    int in_fd = in[1];
-    if (pending.empty()) close(in_fd), in_fd = -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    bool killed = false;
-    while (out[0] >= 0 || err[0] >= 0) {
-      pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in_fd, POLLOUT, 0}};
-      poll(fds, 3, 100);
-      for (int k = 0; k < 2; ++k) {
-        if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        char buffer[65536];
-        ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
-        if (n > 0) (k == 0 ? result.out : result.err).append(buffer, n);
-        if (n == 0 || (n < 0 && errno != EINTR)) close(fds[k].fd), (k == 0 ? out[0] : err[0]) = -1;
-      }
-      if (in_fd >= 0 && fds[2].revents) {
-        ssize_t n = write(in_fd, pending.data() + written, pending.size() - written);
-        written = n >= 0 ? written + n : errno == EINTR ? written : pending.size();
-        if (written == pending.size()) close(in_fd), in_fd = -1;
-      }
-      if (!killed && (std::chrono::steady_clock::now() > deadline ||
-                      result.out.size() + result.err.size() > (64u << 20)))
-        killed = kill(pid, SIGKILL) == 0;
-    }
-    if (in_fd >= 0) close(in_fd);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+    signal(SIGPIPE, ignore_sigpipe ? SIG_IGN : SIG_DFL);
+    alarm(60);
+    const int from[3] = {in, out, err};
+    for (int fd = 0; fd < 3; ++fd)
+      if (from[fd] < 0 ? close(fd) != 0 && errno != EBADF : dup2(from[fd], fd) < 0) _exit(126);
+    if (chdir(dir_.c_str()) != 0) _exit(126);
+    execv(TARVELO_BINARY, argv.data());
+    _exit(127);
   }
+  // The exit status (or 128 plus the signal that ended the run) and the peak
+  // resident memory in kilobytes.
+  static std::pair<int, long> Wait(pid_t pid) {
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) continue;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), usage.ru_maxrss};
+  }
+
+  // Runs tarvelo to its end with the bytes In in ".in". What ".out", ".err"
+  // and d.m4 hold afterwards is the result; Run removes them.
+  Run_Result Run(const Args& args, const std::string& in = "", const Streams& s = {},
+                 const std::string& argv0 = TARVELO_BINARY) const {
+    Write(".in", in);
+    const int fds[3] = {s.in.empty() ? -1 : Open(s.in), s.out.empty() ? -1 : Create(s.out),
+                        s.err.empty() ? -1 : Create(s.err)};
+    const int status = Wait(Start(args, fds[0], fds[1], fds[2], argv0)).first;
+    Run_Result r{s.out == ".out" ? Read(".out") : "", s.err == ".err" ? Read(".err") : "", status};
+    if (std::filesystem::exists(Path("d.m4"))) r.defs = Read("d.m4");
+    for (const char* name : {".in", ".out", ".err", "d.m4"}) std::filesystem::remove(Path(name));
+    return r;
+  }
+  Run_Result Run(const Case& c) const { return Run(c.args, c.in); }
 
  private:
   std::string dir_;
 };
-
-// The path of `name` on PATH, or "" when it is not there.
-inline std::string Find_Program(const std::string& name) {
-  std::istringstream dirs(getenv("PATH") != nullptr ? getenv("PATH") : "/usr/bin:/bin");
-  for (std::string dir; std::getline(dirs, dir, ':');)
-    if (access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
-  return "";
-}
-
-// The fatal report that ends a failed run on standard error.
-inline std::string Fatal(const std::string& full_name, const std::string& message) {
-  return "\nraised " + full_name + (message.empty() ? "" : " : " + message) + "\n";
-}
-inline const std::string kInvalidArgument =
-    Fatal("TARVELO.PARSE_ARGUMENTS.COMMAND_LINE_ERROR", "Invalid argument.");
-inline const std::string kInvalidFilename = "Invalid filename.\n";
 
 }  // namespace tarvelo_test

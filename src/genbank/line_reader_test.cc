@@ -7,62 +7,38 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text, std::size_t chunk = 1 << 20) {
-  String_Source source(text, "test", chunk, true);
+using V = std::vector<std::string>;
+
+// The lines of Text served in slices of Chunk bytes, each followed by the
+// number of the physical line it belongs to.
+V Lines(const std::string& text, std::size_t chunk) {
+  String_Source source(text, "test", chunk);
   Line_Reader reader(source);
-  std::vector<std::string> lines;
+  V lines;
   std::string_view line;
-  while (!reader.At_End() && reader.Next_Line(line)) lines.emplace_back(line);
+  while (!reader.At_End() && reader.Next_Line(line))
+    lines.push_back(std::string(line) + "#" + std::to_string(reader.Line_Number()));
   return lines;
 }
 
-using V = std::vector<std::string>;
-
-TEST(LineReader, SplitsLongLinesIntoPiecesOfAtMostOneHundred) {
-  const std::string a(100, 'a'), b(100, 'b'), c(50, 'c');
-  for (std::size_t chunk : {1, 7, 99, 100, 101, 1 << 20}) {
-    SCOPED_TRACE(chunk);
-    EXPECT_EQ(Lines(a + b + c + "\n", chunk), (V{a, b, c}));
-    // A line of exactly 100 leaves its line feed for an empty line...
-    EXPECT_EQ(Lines(a + "\nx\n", chunk), (V{a, "", "x"}));
-    // ...unless that line feed ends the input.
-    EXPECT_EQ(Lines(a + "\n", chunk), (V{a}));
-    EXPECT_EQ(Lines("x\n" + a, chunk), (V{"x", a}));
-  }
-}
-
-TEST(LineReader, DropsOneCarriageReturnBeforeTheLineEnd) {
-  EXPECT_EQ(Lines("ORIGIN\r\nab\r\n"), (V{"ORIGIN", "ab"}));
-  EXPECT_EQ(Lines("\r\n"), (V{""}));
-  EXPECT_EQ(Lines("a\r\r\n"), (V{"a\r"}));
-  EXPECT_EQ(Lines("a\rb\n"), (V{"a\rb"}));
-  EXPECT_EQ(Lines("last\r"), (V{"last"}));
-  // 99 characters and a carriage return fill the buffer; the line feed gives an empty line.
-  const std::string n99(99, 'n');
-  EXPECT_EQ(Lines(n99 + "\r\nx\n"), (V{n99, "", "x"}));
-}
-
-TEST(LineReader, EndOfInputIgnoresOneFinalLineFeed) {
-  EXPECT_EQ(Lines(""), V{});
-  EXPECT_EQ(Lines("\n"), V{});
-  EXPECT_EQ(Lines("a"), (V{"a"}));
-  EXPECT_EQ(Lines("a\n\n"), (V{"a"}));
-  EXPECT_EQ(Lines("a\n\n\n"), (V{"a", ""}));
-  EXPECT_EQ(Lines(std::string("a\0b\n", 4)), (V{std::string("a\0b", 3)}));
-}
-
-TEST(LineReader, ReadingPastTheEndDeliversNothingAndCountsPhysicalLines) {
-  String_Source source(std::string(150, 'x') + "\nlast\n");
-  Line_Reader reader(source);
-  std::string_view line;
-  ASSERT_TRUE(reader.Next_Line(line));
-  ASSERT_TRUE(reader.Next_Line(line));
-  EXPECT_EQ(reader.Line_Number(), 1u);  // both pieces belong to line 1
-  ASSERT_TRUE(reader.Next_Line(line));
-  EXPECT_EQ(line, "last");
-  EXPECT_EQ(reader.Line_Number(), 2u);
-  EXPECT_FALSE(reader.Next_Line(line));
-  EXPECT_TRUE(reader.At_End());
+TEST(LineReader, SplitsAtOneHundredDropsOneCarriageReturnAndIgnoresOneFinalLineFeed) {
+  const std::string a(100, 'a'), b(100, 'b'), c(50, 'c'), n(99, 'n');
+  const std::vector<std::pair<std::string, V>> cases = {
+      {a + b + c + "\nx\n", {a + "#1", b + "#1", c + "#1", "x#2"}},
+      // A line of exactly 100 leaves its line feed for an empty line, unless
+      // that line feed ends the input.
+      {a + "\nx\n", {a + "#1", "#1", "x#2"}},
+      {"x\n" + a + "\n", {"x#1", a + "#2"}},
+      {"x\n" + a, {"x#1", a + "#2"}},
+      {"a\r\r\nb\r\n\r\nc\rd\nlast\r", {"a\r#1", "b#2", "#3", "c\rd#4", "last#5"}},
+      {n + "\r\nx\n", {n + "#1", "#1", "x#2"}},
+      {"\n", {}},
+      {"a\n\n", {"a#1"}},
+      {"a\n\n\n", {"a#1", "#2"}},
+  };
+  for (std::size_t chunk : {1, 7, 99, 100, 101, 1 << 20})
+    for (const auto& [text, lines] : cases)
+      EXPECT_EQ(Lines(text, chunk), lines) << chunk << " " << text;
 }
 
 TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
@@ -70,14 +46,9 @@ TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
   int flushes = 0;
   Line_Reader reader(source, [&] { ++flushes; });
   std::string_view line;
-  while (!reader.At_End() && reader.Next_Line(line)) {
-  }
+  while (!reader.At_End() && reader.Next_Line(line)) continue;
   EXPECT_EQ(flushes, 3);  // two slices and the read that finds the end
 }
-
-}  // namespace
-
-namespace {
 
 // Every vector version must find the portable version's line feed, wherever
 // it stands in or past the searched span.

@@ -3,52 +3,46 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
+
+// A case's configuration names only the settings it changes.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
-// Records what the scanner hands over: a header line naming the components
-// that labels are made of, and each sequence line.
-class Transcript : public Record_Sink {
- public:
-  explicit Transcript(const Label_Components& c) : c_(c) {}
-  void Print_Label() override {
-    for (char letter : std::string("adsotpjihcl")) log += std::string(1, letter) + "=" + c_[letter] + "|";
-    log += "\n";
-  }
-  void Sequence_Line(std::string_view line) override { log.append("  ").append(line) += "\n"; }
-  std::string log;
-
- private:
-  const Label_Components& c_;
-};
-
-// One run over several inputs sharing reader state and components.
-struct Scan {
-  Run_Configuration config = [] {
-    Run_Configuration c;
-    c.Label_List = "adsotpjihcl";  // the taxonomy is gathered only for a label that uses it
-    return c;
-  }();
-  Reader_State state;
-  Label_Components components;
-  Transcript transcript{components};
-
-  // The transcript so far, or the failure that ended the input.
-  std::string operator()(const std::string& text) {
-    String_Source source(text, "in.gb");
-    Line_Reader reader(source);
-    try {
-      Read_File(reader, state, config, components, transcript);
-    } catch (const Failure& f) {
-      return transcript.log + f.Full_Name() + " : " + f.Message();
+// Reads Inputs in turn with one reader state, as a run does. The transcript
+// shows each header as "letter=value|" for the letters of the label list,
+// each sequence line indented, then the failure that ended the run.
+std::string Scan(const std::vector<std::string>& inputs, const Run_Configuration& config) {
+  struct Transcript : Record_Sink {
+    const Run_Configuration* config;
+    Label_Components c;
+    std::string log;
+    void Print_Label() override {
+      for (char letter : config->Label_List) log += std::string(1, letter) + "=" + c[letter] + "|";
+      log += "\n";
     }
-    return transcript.log;
+    void Sequence_Line(std::string_view line) override { log.append("  ").append(line) += "\n"; }
+  } t;
+  t.config = &config;
+  Reader_State state;
+  try {
+    for (const std::string& text : inputs) {
+      String_Source source(text, "in.gb");
+      Line_Reader reader(source);
+      Read_File(reader, state, config, t.c, t);
+    }
+  } catch (const Failure& f) {
+    t.log += f.Full_Name() + " : " + f.Message();
   }
-};
+  return t.log;
+}
 
-const std::string Head =
+const std::string kTaxon = "                     /db_xref=\"taxon:9913\"\n";
+const std::string kRecord =
     "LOCUS       X1 10 bp\n"
-    "DEFINITION  Thing one,\n"
+    "DEFINITION  Thing one,\r\n"
     "            continued.\n"
     "ACCESSION   AB_000 001 XY2\n"
     "SOURCE      cow\n"
@@ -59,52 +53,90 @@ const std::string Head =
     "  AUTHORS   Doe,J.\n"
     "            Roe,R.\n"
     "  JOURNAL   J. Cows 1\n"
-    "REFERENCE   2\n"
     "  AUTHORS   Other,A.\n"
     "  JOURNAL   Later\n"
-    "FEATURES             Location/Qualifiers\n"
     "                     /country=\"Japan: Kyoto\"\n"
     "                     /specific_host=\"Homo sapiens (human)\n"
     "                     second line\"\n"
-    "                     /db_xref=\"taxon:9913\"\n";
-const std::string Tail =
-    "ORIGIN      \n"
+    "                     /lat_lon=\"1 N\"\n" +
+    kTaxon +
+    "ORIGIN1\r\n"
     "        1 acgtAC-GT* 1..\n"
     "\n"
-    "//\n";
+    "//x\n";
 
-TEST(Scanner, StoresTheFirstLineOfEachValueCleaned) {
-  Scan scan;
-  EXPECT_EQ(scan(Head + Tail),
-            "a=AB000001XY2|d=Thing_one,|s=cow|o=Bos_taurus|t=Eukaryota;_Metazoa;_Mammalia.|"
-            "p=Doe,J.|j=J._Cows_1|i=9913|h=Homo_sapiens_(human|c=Japan:_Kyoto|l=UNKNOWN|\n"
-            "          1 acgtAC-GT* 1..\n"
-            "  \n");
+// The transcript of kRecord's sequence lines.
+const std::string kLines = "          1 acgtAC-GT* 1..\n  \n";
+
+// Text with the first From replaced by To.
+std::string Edit(const std::string& from, const std::string& to, std::string text = kRecord) {
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) throw std::logic_error("no " + from);
+  return text.replace(at, from.size(), to);
 }
 
-TEST(Scanner, QuotedLabelsDoubleApostrophesEverywhereIncludingTheTaxonomy) {
-  Scan scan;
-  scan.config.Quote_Labels = true;
-  scan.config.Replacement_Map = Textutils::Identity;
-  scan.config.Tab_Separated = true;  // sequence lines are read and dropped
-  std::string text = Head + Tail;
-  text.replace(text.find("Mammalia."), 9, "Bishop's");
-  text.replace(text.find("cow\n"), 3, "O'Brien");
-  EXPECT_EQ(scan(text),
-            "a=AB000001XY2|d=Thing one,|s=O''Brien|o=Bos taurus|t=Eukaryota; Metazoa; Bishop''s|"
-            "p=Doe,J.|j=J. Cows 1|i=9913|h=Homo sapiens (human|c=Japan: Kyoto|l=UNKNOWN|\n");
+TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
+  const std::string second =  // a one-character country is taken, an empty lat_lon is not
+      Edit("Japan: Kyoto", "X", Edit("1 N", "", Edit("                     /specific_host=", "/")));
+  const std::tuple<Run_Configuration, std::vector<std::string>, std::string> cases[] = {
+      {{.Label_List = "adsotpjihcl"}, {kRecord + second},
+       "a=AB000001XY2|d=Thing_one,|s=cow|o=Bos_taurus|t=Eukaryota;_Metazoa;_Mammalia.|p=Doe,J.|"
+       "j=J._Cows_1|i=9913|h=Homo_sapiens_(human|c=Japan:_Kyoto|l=1_N|\n" + kLines +
+       "a=AB000001XY2|d=Thing_one,|s=cow|o=Bos_taurus|t=Eukaryota;_Metazoa;_Mammalia.|p=Doe,J.|"
+       "j=J._Cows_1|i=9913|h=UNKNOWN|c=X|l=UNKNOWN|\n" + kLines},
+      // Of a line longer than 100 characters the rest arrives as a line of its own.
+      {{.Label_List = "d"}, {Edit("Thing one,", std::string(100, 'x'))},
+       "d=" + std::string(88, 'x') + "|\n" + kLines},
+      // Apostrophes are doubled everywhere, in the taxonomy too; -t drops sequence lines.
+      {{.Label_List = "st", .Replacement_Map = Textutils::Identity, .Quote_Labels = true,
+        .Tab_Separated = true},
+       {Edit("cow", "O'Brien", Edit("Mammalia.", "Bishop's"))},
+       "s=O''Brien|t=Eukaryota; Metazoa; Bishop''s|\n"},
+      // Without format checking any order is taken, and a LOCUS line ends a sequence.
+      {{.Label_List = "oh", .Format_Check = false},
+       {"ORIGIN\n 1 aa\nLOCUS       r2\n  ORGANISM  o2\n\nORIGIN\n 1 cc\n//\nORIGIN\n//\n"},
+       "o=|h=|\n   1 aa\no=o2|h=UNKNOWN|\n   1 cc\no=o2|h=UNKNOWN|\n"},
+      // The next input goes on with a sequence that an input ended in (one
+      // final line feed is no line).
+      {{.Label_List = "a"}, {Edit("//x\n", ""), " 61 cc\n//\n" + kRecord},
+       "a=AB000001XY2|\n          1 acgtAC-GT* 1..\n   61 cc\na=AB000001XY2|\n" + kLines},
+      // An empty last line ends the taxonomy lines like any other.
+      {{.Label_List = "a"}, {kRecord.substr(0, kRecord.find("REFERENCE")) + "\n"}, ""},
+  };
+  for (const auto& [config, inputs, transcript] : cases)
+    EXPECT_EQ(Scan(inputs, config), transcript);
 }
 
-TEST(Scanner, WithoutFormatCheckAnyOrderIsConvertedAndLocusEndsALostSequence) {
-  Scan scan;
-  scan.config.Format_Check = false;
-  const std::string log = scan(
-      "ORIGIN\n 1 aa\nLOCUS       r2\n  ORGANISM  o2\n\nORIGIN\n 1 cc\n//\nORIGIN\n//\n");
-  EXPECT_EQ(log,
-            "a=|d=|s=|o=|t=|p=|j=|i=|h=|c=|l=|\n   1 aa\n"
-            "a=|d=|s=|o=o2|t=|p=|j=|i=|h=UNKNOWN|c=UNKNOWN|l=UNKNOWN|\n   1 cc\n"
-            "a=|d=|s=|o=o2|t=|p=|j=|i=|h=UNKNOWN|c=UNKNOWN|l=UNKNOWN|\n");
-  EXPECT_EQ(scan.state.Position, Position_Type::STOP);
+TEST(Scanner, StopsAtTheFirstLineOutOfOrder) {
+  const std::string error = "TARVELO.GENBANK_FORMAT_ERROR : ";
+  std::string cut = Edit("continued.", std::string(150, 'c'));
+  cut.resize(cut.find("REFERENCE"));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{Edit("LOCUS       X1 10 bp\n", "")}, error + "STOP vs. START : DEFINITION  Thing one,"},
+      {{Edit("DEFINITION  Thing one,\r", "DEFINITION")},
+       error + "START vs. DEFINITION : ACCESSION   AB_000 001 XY2"},
+      {{Edit("ACCESSION   AB_000 001 XY2\n", "")},
+       error + "DEFINITION vs. ACCESSION : SOURCE      cow"},
+      {{Edit("SOURCE      cow\n", "")}, error + "ACCESSION vs. SOURCE :   ORGANISM   Bos taurus "},
+      {{Edit("  ORGANISM   Bos taurus \n", "")},
+       error + "SOURCE vs. ORGANISM :   AUTHORS   Doe,J."},
+      {{Edit("  AUTHORS   Doe,J.", "  CONSRTM   Cows")},
+       error + "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
+      // The line that ends the taxonomy is not examined.
+      {{Edit("REFERENCE   1\n", "")}, error + "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
+      {{Edit(kTaxon, kTaxon + kTaxon)}, error + "TAXON_ID vs. JOURNAL : " + kTaxon.substr(0, 42)},
+      {{Edit(kTaxon, "")}, error + "JOURNAL vs. TAXON_ID : ORIGIN1"},
+      {{Edit("ORIGIN1", "ORIGIN       x"), kRecord},
+       error + "TAXON_ID vs. STOP : LOCUS       X1 10 bp"},
+      {{Edit("//x\n", "") + kRecord},
+       "a=AB000001XY2|\n" + kLines + error + "SEQUENCE vs. STOP : LOCUS       X1 10 bp"},
+      // The line number counts physical lines, not the pieces of a long one.
+      {{cut},
+       "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of "
+       "in.gb"},
+  };
+  for (const auto& [inputs, transcript] : cases)
+    EXPECT_EQ(Scan(inputs, {.Label_List = "a"}), transcript);
 }
 
 }  // namespace

@@ -31,11 +31,6 @@ class Fd_Guard {
   Fd_Guard(const Fd_Guard&) = delete;
   Fd_Guard& operator=(const Fd_Guard&) = delete;
   int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
 
  private:
   int fd_;

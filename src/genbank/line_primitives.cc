@@ -34,9 +34,8 @@ void To_Lc(std::string_view text, const Run_Configuration& config, std::string& 
     out = Textutils::String_Map(trimmed, "'", "''", Textutils::Replace_Type::EVERY,
                                 Textutils::Identity);
   } else {
-    out.resize(trimmed.size());
-    for (std::size_t i = 0; i < trimmed.size(); ++i)
-      out[i] = static_cast<char>(config.Replacement_Map[static_cast<unsigned char>(trimmed[i])]);
+    out.assign(trimmed);
+    Textutils::Translate_In_Place(out, config.Replacement_Map);
   }
 }
 

@@ -174,7 +174,7 @@ class Scanner {
     std::string& t = components_['t'];
     t.swap(taxonomy);
     t.resize(Textutils::Trim(t, Textutils::Null_Set, Textutils::Whitespace).size());
-    for (char& c : t) c = static_cast<char>(config_.Replacement_Map[static_cast<unsigned char>(c)]);
+    Textutils::Translate_In_Place(t, config_.Replacement_Map);
     if (config_.Quote_Labels && t.find('\'') != std::string::npos)
       t = Textutils::String_Map(t, "'", "''", Textutils::Replace_Type::EVERY, Textutils::Identity);
   }

@@ -47,9 +47,13 @@ std::string To_Sequence(const Character_Set& set) {
   return r;
 }
 
+void Translate_In_Place(std::string& s, const Character_Mapping& map) {
+  for (char& c : s) c = static_cast<char>(map[static_cast<unsigned char>(c)]);
+}
+
 std::string Translate(std::string_view s, const Character_Mapping& map) {
   std::string r(s);
-  for (char& c : r) c = static_cast<char>(map[static_cast<unsigned char>(c)]);
+  Translate_In_Place(r, map);
   return r;
 }
 

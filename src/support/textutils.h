@@ -116,6 +116,8 @@ inline constexpr Character_Set Blackspace = ~Whitespace;
 
 // Each character c replaced by map[c]; the length is unchanged.
 std::string Translate(std::string_view s, const Character_Mapping& map);
+// The same in place, keeping S's storage.
+void Translate_In_Place(std::string& s, const Character_Mapping& map);
 
 // S without leading members of Left and trailing members of Right. The result
 // views S.

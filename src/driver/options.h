@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_config.h"
+#include "genbank/label_components.h"
+#include "support/run_settings.h"
 #include "support/failure.h"
 
 class Command_Line_Error : public Failure {

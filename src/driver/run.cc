@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "driver/options.h"
-#include "driver/run_config.h"
+#include "support/run_settings.h"
 #include "driver/usage.h"
 #include "genbank/gzip_source.h"
 #include "genbank/line_reader.h"

@@ -1,6 +1,6 @@
 #include "driver/usage.h"
 
-#include "driver/run_config.h"
+#include "support/run_settings.h"
 
 std::string Usage_Text(std::string_view command_name) {
   const std::string name(command_name);

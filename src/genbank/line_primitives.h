@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run_config.h"
+#include "support/run_settings.h"
 #include "support/failure.h"
 
 // Where the reader stands in a record: the last part it has passed.

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "genbank/line_feed.h"
+#include "kernels/kernels.h"
 
 // Drops one carriage return at the end of Line (the CR of a CR LF line end).
 inline void Dos_Check(std::string_view& line) {

@@ -50,17 +50,4 @@ TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
   EXPECT_EQ(flushes, 3);  // two slices and the read that finds the end
 }
 
-// Every vector version must find the portable version's line feed, wherever
-// it stands in or past the searched span.
-TEST(LineFeedFinder, VectorVersionsAgreeWithThePortableOne) {
-  for (std::size_t at = 0; at < Line_Feed_Search_Reach; ++at) {
-    std::string block(Line_Feed_Search_Reach, 'a');
-    block[at] = '\n';
-    if (at + 7 < block.size()) block[at + 7] = '\n';
-    const std::size_t expected = at < Line_Feed_Search_Span ? at : Line_Feed_Search_Span;
-    for (Line_Feed_Finder f : Available_Line_Feed_Finders())
-      ASSERT_EQ(Find_Line_Feed_With(f, block.data()), expected) << at;
-  }
-}
-
 }  // namespace

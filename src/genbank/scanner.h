@@ -6,9 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run_config.h"
+#include "genbank/label_components.h"
 #include "genbank/line_primitives.h"
 #include "genbank/line_reader.h"
+#include "support/run_settings.h"
 
 // Receives the records as the scanner reads them. Nothing is held back: the
 // header at ORIGIN, then each sequence line as it is read.

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run_config.h"
+#include "genbank/label_components.h"
+#include "support/run_settings.h"
 #include "support/failure.h"
 
 // A character of the label list that is not a letter 'a' to 'z'.

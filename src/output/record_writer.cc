@@ -1,7 +1,7 @@
 #include "output/record_writer.h"
 
+#include "kernels/kernels.h"
 #include "output/label.h"
-#include "output/sequence_filter.h"
 #include "support/textutils-m4utils.h"
 
 Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Components& components,

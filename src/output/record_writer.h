@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run_config.h"
+#include "support/run_settings.h"
 #include "genbank/scanner.h"
 #include "output/output_stream.h"
 

@@ -1,9 +1,8 @@
 // The run configuration: the run-wide settings that options fill and that the
-// reader and the writer only read, the label components, and the run's
-// constants.
+// reader and the writer only read, and the run's constants. It sits below
+// every layer that reads it.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -35,18 +34,3 @@ inline constexpr Textutils::Character_Set Strip_Set =
     Textutils::To_Set("_") | Textutils::Whitespace;
 // Removed from sequence lines: everything that is not a letter.
 inline constexpr Textutils::Character_Set Non_Letters = ~Textutils::Letter_Set;
-
-// 26 texts indexed by the letters 'a' to 'z'. Entries start empty and keep
-// their values, across records and inputs, until overwritten.
-class Label_Components {
- public:
-  // Letter must be 'a'..'z'.
-  std::string& operator[](char letter) { return value_[Index(letter)]; }
-  const std::string& operator[](char letter) const { return value_[Index(letter)]; }
-
-  static constexpr bool Is_Letter(char c) { return c >= 'a' && c <= 'z'; }
-
- private:
-  static std::size_t Index(char letter) { return static_cast<std::size_t>(letter - 'a'); }
-  std::array<std::string, 26> value_;
-};

@@ -1,34 +1,34 @@
-#include "output/sequence_filter.h"
+// The x86-64 versions of the kernels: SSE2, SSSE3, AVX2 and AVX-512. Each
+// function carries its own target attribute, so the file builds for any
+// x86-64 processor; select.cc runs only what the processor offers.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
 
 #include <array>
 #include <cstdint>
 
-#include "driver/run_config.h"
+#include "kernels/kernels.h"
+#include "kernels/variants.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TARVELO_X86 1
-#endif
+namespace Kernel_Variants {
 
 namespace {
 
-constexpr auto Is_Letter = [] {
-  std::array<unsigned char, 256> t{};
-  for (std::size_t i = 0; i < 256; ++i) t[i] = Non_Letters[static_cast<unsigned char>(i)] ? 0 : 1;
-  return t;
-}();
+constexpr std::size_t Span = Line_Feed_Search_Span;
 
-std::size_t Keep_Letters_Scalar(const char* in, std::size_t n, char* out) {
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char c = in[i];
-    out[kept] = c;  // always stored, kept only when a letter
-    kept += Is_Letter[static_cast<unsigned char>(c)];
-  }
-  return kept;
+// Every line-feed search compares whole blocks up to the reach, so that no
+// branch depends on where the line ends, and then takes the first line feed.
+std::size_t First_Of(std::uint64_t low, std::uint64_t high) {
+  const std::size_t at = low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low))
+                                  : 64 + static_cast<std::size_t>(__builtin_ctzll(high | (1ULL << 63)));
+  return at < Span ? at : Span;
 }
 
-#ifdef TARVELO_X86
+__attribute__((target("avx2"))) std::uint64_t Line_Feeds_Avx2(const char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
+}
 
 // For each 8-bit mask: the positions of its set bits, in order, as pshufb
 // indices (0x80 clears the rest), and how many there are.
@@ -36,6 +36,7 @@ struct Compact_Table {
   alignas(16) std::array<std::array<std::uint8_t, 8>, 256> shuffle{};
   std::array<std::uint8_t, 256> count{};
 };
+
 constexpr Compact_Table Compaction = [] {
   Compact_Table t;
   for (unsigned mask = 0; mask < 256; ++mask) {
@@ -72,9 +73,35 @@ __attribute__((target("ssse3"))) std::size_t Compact_Ssse3(__m128i v, unsigned m
   return Compaction.count[lo] + Compaction.count[hi];
 }
 
+}  // namespace
+
+std::size_t Find_Line_Feed_Sse2(const char* p) {
+  static_assert(7 * 16 >= Span && 7 * 16 <= Line_Feed_Search_Reach);
+  const __m128i lf = _mm_set1_epi8('\n');
+  auto block = [&](int i) -> std::uint64_t {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+  };
+  return First_Of(block(0) | block(1) << 16 | block(2) << 32 | block(3) << 48,
+                  block(4) | block(5) << 16 | block(6) << 32);
+}
+
+__attribute__((target("avx2"))) std::size_t Find_Line_Feed_Avx2(const char* p) {
+  static_assert(4 * 32 >= Span && 4 * 32 <= Line_Feed_Search_Reach);
+  return First_Of(Line_Feeds_Avx2(p) | Line_Feeds_Avx2(p + 32) << 32,
+                  Line_Feeds_Avx2(p + 64) | Line_Feeds_Avx2(p + 96) << 32);
+}
+
+__attribute__((target("avx512f,avx512bw"))) std::size_t Find_Line_Feed_Avx512(const char* p) {
+  static_assert(2 * 64 >= Span && 2 * 64 <= Line_Feed_Search_Reach);
+  const __m512i lf = _mm512_set1_epi8('\n');
+  return First_Of(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), lf),
+                  _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + 64), lf));
+}
+
 __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n,
                                                                   char* out) {
-  if (n < 16) return Keep_Letters_Scalar(in, n, out);
+  if (n < 16) return Keep_Letters_Portable(in, n, out);
   std::size_t kept = 0;
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
@@ -114,42 +141,6 @@ Keep_Letters_Avx512(const char* in, std::size_t n, char* out) {
   return kept;
 }
 
-#endif  // TARVELO_X86
+}  // namespace Kernel_Variants
 
-using Filter_Function = std::size_t (*)(const char*, std::size_t, char*);
-
-Filter_Function Function_Of(Letter_Filter filter) {
-  switch (filter) {
-    case Letter_Filter::SCALAR: return Keep_Letters_Scalar;
-#ifdef TARVELO_X86
-    case Letter_Filter::SSSE3: return Keep_Letters_Ssse3;
-    case Letter_Filter::AVX512: return Keep_Letters_Avx512;
-#else
-    case Letter_Filter::SSSE3:
-    case Letter_Filter::AVX512: return Keep_Letters_Scalar;
-#endif
-  }
-  return Keep_Letters_Scalar;
-}
-
-const Filter_Function Best_Filter = Function_Of(Available_Letter_Filters().back());
-
-}  // namespace
-
-std::vector<Letter_Filter> Available_Letter_Filters() {
-  std::vector<Letter_Filter> filters{Letter_Filter::SCALAR};
-#ifdef TARVELO_X86
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("ssse3")) filters.push_back(Letter_Filter::SSSE3);
-  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
-    filters.push_back(Letter_Filter::AVX512);
-#endif
-  return filters;
-}
-
-std::size_t Keep_Letters_With(Letter_Filter filter, const char* in, std::size_t n, char* out) {
-  return Function_Of(filter)(in, n, out);
-}
-
-std::size_t Keep_Letters(const char* in, std::size_t n, char* out) { return Best_Filter(in, n, out); }
+#endif  // __x86_64__

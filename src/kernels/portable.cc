@@ -1,0 +1,36 @@
+#include <array>
+#include <cstring>
+
+#include "kernels/kernels.h"
+#include "kernels/variants.h"
+#include "support/textutils.h"
+
+namespace Kernel_Variants {
+
+namespace {
+
+constexpr auto Is_Letter = [] {
+  std::array<unsigned char, 256> t{};
+  for (std::size_t i = 0; i < 256; ++i) t[i] = Textutils::Letter_Set[static_cast<unsigned char>(i)] ? 1 : 0;
+  return t;
+}();
+
+}  // namespace
+
+std::size_t Find_Line_Feed_Portable(const char* p) {
+  const void* lf = std::memchr(p, '\n', Line_Feed_Search_Span);
+  return lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p)
+                       : Line_Feed_Search_Span;
+}
+
+std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = in[i];
+    out[kept] = c;  // always stored, kept only when a letter
+    kept += Is_Letter[static_cast<unsigned char>(c)];
+  }
+  return kept;
+}
+
+}  // namespace Kernel_Variants

@@ -2,6 +2,7 @@
 // kind of line, a line far longer than memory should hold, standard streams
 // that are closed, full or gone, and an input cut short while it is read.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/run.h"
 #include "run_tarvelo.h"
 
 namespace tarvelo_test {
@@ -143,6 +145,47 @@ TEST(Hostile, InputCutWhileRead) {
   EXPECT_EQ(Sandbox::Wait(pid).first, 0);
   EXPECT_EQ(box.Read("err"), "");
   EXPECT_TRUE(taken == expected + "acgtacgtac\n") << taken.size() << " bytes";
+}
+
+// Standard output is never ahead of the definitions file: a reader that goes
+// away in the middle of a record, or a run waiting to open a FIFO, finds the
+// definitions of every record it got.
+TEST(Hostile, DefinitionsFileNeverBehindStandardOutput) {
+  Sandbox box;
+  const std::string defs = "define(`A1',``Homo_sapiens_A1'')dnl\n";
+  {
+    std::ofstream file(box.Path("big.gb"), std::ios::binary);  // a FASTA of 420 kB
+    file << kHead;
+    for (int k = 0; k < 20000; ++k) file << "        1 acgtacgtac gtacgtacgt\n";
+  }
+  int out[2];
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  pid_t pid = box.Start({"-m", "d.m4", "big.gb"}, -1, out[1], box.Create("err"));
+  char taken[4096];
+  EXPECT_EQ(read(out[0], taken, sizeof taken), static_cast<ssize_t>(sizeof taken));
+  close(out[0]);
+  EXPECT_EQ(Sandbox::Wait(pid).first, 128 + SIGPIPE);
+  EXPECT_EQ(box.Read("d.m4"), defs);
+  // Opening a FIFO waits for a writer, which finds everything before it written.
+  ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);
+  pid = box.Start({"-m", "d.m4", "a.gb", "fifo"}, -1, box.Create("out"), box.Create("err"));
+  const int writer = box.Open("fifo", O_WRONLY);
+  EXPECT_EQ(box.Read("out"), ">A1\n" + kSeq);
+  EXPECT_EQ(box.Read("d.m4"), defs);
+  close(writer);
+  EXPECT_EQ(Sandbox::Wait(pid).first, 0);
+}
+
+// A run called in-process closes its own copy of standard output, not the
+// caller's descriptor.
+TEST(Hostile, InProcessRunLeavesTheCallersDescriptorsOpen) {
+  Sandbox box;
+  const int out = box.Create("out"), err = box.Create("err");
+  EXPECT_EQ(Run_Tarvelo("tarvelo", {box.Path("a.gb")}, {.in = -1, .out = out, .err = err}), 0);
+  EXPECT_EQ(write(out, "x\n", 2), 2);
+  close(out);
+  close(err);
+  EXPECT_EQ(box.Read("out"), Fasta("Homo_sapiens_A1") + "x\n");
 }
 
 }  // namespace

@@ -150,12 +150,34 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
       {{"-m", "soft.gb", "a.gb"}, {"", kInvalidFilename, 1}},
       {{"-m", ".in", "empty.gb", "-"}, {"", kInvalidFilename, 1}, Record("C3")},
       {{"-m", ".in", "a.gb"}, {a}, Record("C3")},  // standard input that is not read
+      // Standard output never gets ahead of the definitions.
       {{"-m", "/dev/full", "a.gb"},
-       {a, Fatal("TARVELO.OUTPUT.WRITE_ERROR", "/dev/full: No space left on device"), 1}},
+       {"", Fatal("TARVELO.OUTPUT.WRITE_ERROR", "/dev/full: No space left on device"), 1}},
   };
   for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
   EXPECT_EQ(box.Read("a.gb"), Record("A1"));
   EXPECT_FALSE(std::filesystem::exists(box.Path("y.m4")));
+}
+
+// No run reads a file that it writes: the definitions file, or standard output
+// when that is a regular file. A refused input ends the run at its turn.
+TEST(Definitions, NoInputIsAFileTheRunWrites) {
+  Sandbox box;
+  const std::string a = Fasta("Homo_sapiens_A1");
+  const std::string homo = "define(`A1',``Homo_sapiens_A1'')dnl\n";
+  const std::vector<Case> cases = {
+      {{"-m", "d.m4", "a.gb", "d.m4"}, {">A1\n" + kSeq, kInvalidFilename, 1, homo}},
+      {{"-m", "d.m4", "d.m4"}, {"", kInvalidFilename, 1, ""}},
+      {{"a.gb", ".out", "b.gb"}, {a, kInvalidFilename, 1}},
+      {{"-m", ".out", "a.gb"}, {"", kInvalidFilename, 1}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
+  // A device may be both; /dev/stdin with standard input closed fails as "-" does.
+  EXPECT_EQ(box.Run({"/dev/null", "a.gb"}, "", {.in = "/dev/null", .out = "/dev/null"}),
+            (Run_Result{}));
+  EXPECT_EQ(box.Run({"a.gb", "/dev/stdin"}, "", {.in = ""}),
+            (Run_Result{a, Fatal("TARVELO.READ_FILE.READ_ERROR", "standard input: Bad file descriptor"),
+                        1}));
 }
 
 }  // namespace

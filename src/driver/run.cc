@@ -36,30 +36,31 @@ class Fd_Guard {
   int fd_;
 };
 
-bool Same_File(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// The file open on Fd, if Fd is open.
+std::optional<struct stat> File_Of(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return st;
 }
 
-// Creates (or empties) the definitions file. An empty name, or the name of a
-// file that is also one of the inputs, is refused before anything is touched:
-// the definitions would be lost, or the input emptied before it is read.
-std::unique_ptr<Output_Stream> Create_Definitions_File(const std::string& name,
-                                                       const std::vector<std::string>& inputs,
-                                                       int standard_input) {
-  if (name.empty()) throw Invalid_Filename("empty definitions file name");
-  struct stat existing;
-  if (::stat(name.c_str(), &existing) == 0) {
-    for (const std::string& input : inputs) {
-      struct stat st;
-      const int found =
-          input == "-" ? ::fstat(standard_input, &st) : ::stat(input.c_str(), &st);
-      if (found == 0 && Same_File(existing, st))
-        throw Invalid_Filename("definitions file is an input: " + name);
-    }
-  }
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw Invalid_Filename(name);
-  return std::make_unique<Output_Stream>(fd, name);
+bool Same_File(const std::optional<struct stat>& a, const struct stat& b) {
+  return a && a->st_dev == b.st_dev && a->st_ino == b.st_ino;
+}
+
+// Standard output when it is a regular file, which reading it or creating it
+// again would damage; a terminal, a pipe or /dev/null may be both.
+std::optional<struct stat> Output_File(int fd) {
+  std::optional<struct stat> st = File_Of(fd);
+  if (st && !S_ISREG(st->st_mode)) st.reset();
+  return st;
+}
+
+// A descriptor of the run's own for standard output, so that the run can close
+// it, and see the failures that only a close shows, whoever called it.
+int Own_Copy(int fd) {
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  if (copy < 0) throw Write_Error("standard output", errno);
+  return copy;
 }
 
 // "\nraised NAME : MESSAGE\n", or without " : MESSAGE" when there is none.
@@ -72,7 +73,8 @@ std::string Fatal_Report(const Failure& f) {
 
 class Run {
  public:
-  explicit Run(const Run_Streams& streams) : streams_(streams), out_(streams.out, "standard output") {}
+  explicit Run(const Run_Streams& streams)
+      : streams_(streams), out_(Own_Copy(streams.out), "standard output") {}
 
   int Convert(std::string_view command_name, std::vector<std::string>& args) {
     Parse_Arguments(args, config_, components_);
@@ -80,49 +82,93 @@ class Run {
       Write_All(streams_.err, Usage_Text(command_name));
       return 1;
     }
+    standard_input_ = File_Of(streams_.in);
+    standard_output_ = Output_File(streams_.out);
     if (config_.M4_Mode) {
-      m4_file_ = Create_Definitions_File(config_.M4_File_Name, args, streams_.in);
+      Create_Definitions_File(args);
       config_.Taxon_Prefix = !config_.Label_List.empty() && config_.Label_List[0] == 'i';
     }
     Record_Writer writer(config_, components_, out_, m4_file_.get());
     for (const std::string& arg : args) Traverse(arg, writer);
-    out_.Flush();
     if (m4_file_) m4_file_->Close();
+    out_.Close();
     return 0;
   }
 
-  // Writes everything pending, before a diagnostic; returns the failure to
-  // do so, to be reported after it.
+  // Writes everything pending, before a diagnostic, and closes the outputs;
+  // returns the failure to do so, to be reported after it.
   std::optional<Failure> Flush_Pending() {
-    try {
-      out_.Flush();
-      if (m4_file_) m4_file_->Close();
-    } catch (const Failure& f) {
-      return f;
+    std::optional<Failure> failure;
+    for (Output_Stream* stream : {m4_file_.get(), &out_}) {
+      try {
+        if (stream != nullptr) stream->Close();
+      } catch (const Failure& f) {
+        if (!failure) failure = f;
+      }
     }
-    return std::nullopt;
+    return failure;
   }
 
  private:
-  void Traverse(const std::string& arg, Record_Writer& writer) {
-    if (arg == "-") {
-      components_['f'] = Stdin_Name;
-      Read_Input(streams_.in, "standard input", writer);
-      return;
+  // Creates (or empties) the definitions file, which standard output flushes
+  // first from then on. An empty name, or the name of an input or of standard
+  // output, is refused before anything is touched: the definitions would be
+  // lost, or a file emptied before it is read or mixed with the FASTA.
+  void Create_Definitions_File(const std::vector<std::string>& inputs) {
+    const std::string& name = config_.M4_File_Name;
+    if (name.empty()) throw Invalid_Filename("empty definitions file name");
+    struct stat existing;
+    if (::stat(name.c_str(), &existing) == 0) {
+      if (Same_File(standard_output_, existing))
+        throw Invalid_Filename("definitions file is standard output: " + name);
+      for (const std::string& input : inputs) {
+        struct stat st;
+        const std::optional<struct stat> found =
+            input == "-" ? standard_input_
+                         : ::stat(input.c_str(), &st) == 0 ? std::optional(st) : std::nullopt;
+        if (found && Same_File(found, existing))
+          throw Invalid_Filename("definitions file is an input: " + name);
+      }
     }
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw Invalid_Filename(name);
+    m4_file_ = std::make_unique<Output_Stream>(fd, name);
+    definitions_ = File_Of(fd);
+    out_.Flush_First(m4_file_.get());
+  }
+
+  void Traverse(const std::string& arg, Record_Writer& writer) {
+    // Opening an input may block (a FIFO): nothing is held back meanwhile.
+    out_.Flush();
+    if (arg == "-") return Read_Standard_Input(writer);
     Fd_Guard fd(::open(arg.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st;
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
-      throw Invalid_Filename(arg);
+    const std::optional<struct stat> st = File_Of(fd.Get());
+    if (!st || S_ISDIR(st->st_mode)) throw Invalid_Filename(arg);
+    // A name of standard input (/dev/stdin) while standard input is closed
+    // reaches the stand-in that main opened; it fails as "-" does.
+    if (Same_File(standard_input_, *st) &&
+        (::fcntl(streams_.in, F_GETFL) & O_ACCMODE) == O_WRONLY)
+      return Read_Standard_Input(writer);
+    Refuse_Written_File(*st, arg);
     To_Lc(Textutils::Basename(arg), config_, components_['f']);
     Read_Input(fd.Get(), arg, writer);
   }
 
+  void Read_Standard_Input(Record_Writer& writer) {
+    if (standard_input_) Refuse_Written_File(*standard_input_, "standard input");
+    components_['f'] = Stdin_Name;
+    Read_Input(streams_.in, "standard input", writer);
+  }
+
+  // An input that this run writes would be read while it grows: the
+  // definitions file, or standard output when it is a regular file.
+  void Refuse_Written_File(const struct stat& input, const std::string& name) {
+    if (Same_File(definitions_, input) || Same_File(standard_output_, input))
+      throw Invalid_Filename("input is output: " + name);
+  }
+
   void Read_Input(int fd, const std::string& name, Record_Writer& writer) {
-    const std::function<void()> flush_output = [this] {
-      out_.Flush();
-      if (m4_file_) m4_file_->Flush();
-    };
+    const std::function<void()> flush_output = [this] { out_.Flush(); };
     const std::unique_ptr<Byte_Source> source = Open_Source(fd, name, flush_output);
     Line_Reader reader(*source, flush_output);
     Read_File(reader, state_, config_, components_, writer);
@@ -134,6 +180,8 @@ class Run {
   Reader_State state_;
   Output_Stream out_;
   std::unique_ptr<Output_Stream> m4_file_;
+  // The files that the run reads from and writes to, for telling them apart.
+  std::optional<struct stat> standard_input_, standard_output_, definitions_;
 };
 
 }  // namespace

@@ -160,7 +160,9 @@ class Scanner {
     const bool wanted = config_.Label_List.find('t') != std::string::npos;
     std::string_view line;
     for (;;) {
-      if (!input_.Next_Line(line)) throw End_Error(input_.Name(), input_.Line_Number());
+      // As everywhere, one final line feed left is the end of the input.
+      if (input_.At_End() || !input_.Next_Line(line))
+        throw End_Error(input_.Name(), input_.Line_Number());
       if (!line.starts_with(Twelve_Blanks)) break;
       if (!wanted) continue;
       std::string_view text = line.substr(Field_Width - 1);  // one blank, then the text

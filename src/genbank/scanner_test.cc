@@ -100,8 +100,6 @@ TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
       // final line feed is no line).
       {{.Label_List = "a"}, {Edit("//x\n", ""), " 61 cc\n//\n" + kRecord},
        "a=AB000001XY2|\n          1 acgtAC-GT* 1..\n   61 cc\na=AB000001XY2|\n" + kLines},
-      // An empty last line ends the taxonomy lines like any other.
-      {{.Label_List = "a"}, {kRecord.substr(0, kRecord.find("REFERENCE")) + "\n"}, ""},
   };
   for (const auto& [config, inputs, transcript] : cases)
     EXPECT_EQ(Scan(inputs, config), transcript);
@@ -132,6 +130,10 @@ TEST(Scanner, StopsAtTheFirstLineOutOfOrder) {
        "a=AB000001XY2|\n" + kLines + error + "SEQUENCE vs. STOP : LOCUS       X1 10 bp"},
       // The line number counts physical lines, not the pieces of a long one.
       {{cut},
+       "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of "
+       "in.gb"},
+      // One final line feed left is the end of the input there too.
+      {{cut + "\n"},
        "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of "
        "in.gb"},
   };

@@ -36,6 +36,3 @@ void For_Each_Label_Piece(const Run_Configuration& config, const Label_Component
   append(quote);
 }
 
-// The whole label in Label; throws Selection_Error.
-void Build_Label(const Run_Configuration& config, const Label_Components& components,
-                 std::string& label);

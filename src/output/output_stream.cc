@@ -22,21 +22,31 @@ bool Write_All(int fd, std::string_view s) {
 Output_Stream::Output_Stream(int fd, std::string name, std::size_t capacity)
     : fd_(fd), name_(std::move(name)), buffer_(new char[capacity]), capacity_(capacity) {}
 
-Output_Stream::~Output_Stream() = default;
+Output_Stream::~Output_Stream() {
+  if (!closed_) ::close(fd_);
+}
 
 void Output_Stream::Flush() {
-  if (used_ == 0) return;
   const std::size_t n = used_;
   used_ = 0;  // a failed flush drops what it could not write; the run ends anyway
-  if (!Write_All(fd_, std::string_view(buffer_.get(), n))) throw Write_Error(name_, errno);
+  if (first_ != nullptr) first_->Flush();
+  Write_Out(std::string_view(buffer_.get(), n));
+}
+
+void Output_Stream::Write_Out(std::string_view s) {
+  // After a failure (of this stream, or of the one flushed first) nothing more
+  // is written: the failure has ended the run, and what First lost must not
+  // reach this stream.
+  if (s.empty() || failed_ || (first_ != nullptr && first_->failed_)) return;
+  if (!Write_All(fd_, s)) {
+    failed_ = true;
+    throw Write_Error(name_, errno);
+  }
 }
 
 void Output_Stream::Write_Slow(std::string_view s) {
   Flush();
-  if (s.size() >= capacity_) {
-    if (!Write_All(fd_, s)) throw Write_Error(name_, errno);
-    return;
-  }
+  if (s.size() >= capacity_) return Write_Out(s);
   s.copy(buffer_.get(), s.size());
   used_ = s.size();
 }
@@ -44,6 +54,15 @@ void Output_Stream::Write_Slow(std::string_view s) {
 void Output_Stream::Close() {
   if (closed_) return;
   closed_ = true;
-  Flush();
-  if (::close(fd_) != 0 && errno != EINTR) throw Write_Error(name_, errno);
+  try {
+    Flush();
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+  // Delayed errors (a network file system, a quota) show only here.
+  if (::close(fd_) != 0 && errno != EINTR && !failed_) {
+    failed_ = true;
+    throw Write_Error(name_, errno);
+  }
 }

@@ -19,9 +19,14 @@ class Output_Stream {
  public:
   static constexpr std::size_t Default_Capacity = 256 * 1024;
 
-  // Writes to Fd, which the caller opened; Name is used in messages.
+  // Writes to Fd, which it then owns; Name is used in messages.
   Output_Stream(int fd, std::string name, std::size_t capacity = Default_Capacity);
-  ~Output_Stream();  // does not flush: call Flush or Close
+  ~Output_Stream();  // closes without flushing: call Close to keep what is pending
+
+  // Every flush of this stream flushes First before it: whatever this stream
+  // has written, First has written what it held at that moment. Standard
+  // output uses it so that the definitions file is never behind the FASTA.
+  void Flush_First(Output_Stream* first) { first_ = first; }
   Output_Stream(const Output_Stream&) = delete;
   Output_Stream& operator=(const Output_Stream&) = delete;
 
@@ -42,14 +47,17 @@ class Output_Stream {
   }
   void Commit(std::size_t n) { used_ += n; }
 
-  // Writes everything pending.
+  // Writes everything pending (and first everything pending in First). After
+  // a failure, which is thrown once, the stream writes nothing more.
   void Flush();
-  // Flushes and closes the descriptor; later calls do nothing.
+  // Flushes and closes the descriptor, also when the flush fails; a failure
+  // of either is thrown. Later calls do nothing.
   void Close();
   const std::string& Name() const { return name_; }
 
  private:
   void Write_Slow(std::string_view s);
+  void Write_Out(std::string_view s);
 
   int fd_;
   std::string name_;
@@ -57,6 +65,8 @@ class Output_Stream {
   std::size_t capacity_;
   std::size_t used_ = 0;
   bool closed_ = false;
+  bool failed_ = false;
+  Output_Stream* first_ = nullptr;
 };
 
 // Writes all of S to Fd, retrying short writes; returns false on failure (errno set).

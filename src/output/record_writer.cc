@@ -6,15 +6,31 @@
 
 Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Components& components,
                              Output_Stream& out, Output_Stream* m4_file)
-    : config_(config), components_(components), out_(out), m4_file_(m4_file) {}
+    : config_(config),
+      components_(components),
+      out_(out),
+      m4_file_(m4_file),
+      quotes_(config.Macro_Quotes) {}
 
 void Record_Writer::Print_Label() {
   if (config_.M4_Mode) {
-    Build_Label(config_, components_, label_);
+    // Checked first, so that nothing of a failing record is written.
+    Check_Label_List(config_);
     const std::string& accession = components_['a'];
-    std::string definition = Textutils::M4utils::To_Def(accession, label_, config_.Macro_Quotes);
-    definition += "dnl\n";
-    m4_file_->Write(definition);
+    if (!Textutils::M4utils::Is_Macro(accession))
+      throw Textutils::M4utils::Invalid_Macro_Name(accession);
+    // The definition line of To_Def, written piece by piece: a label can be
+    // as long as a whole taxonomy.
+    auto append = [this](std::string_view piece) { m4_file_->Write(piece); };
+    Textutils::M4utils::Exp_Writer expansion(quotes_, append);
+    append("define(`");
+    append(accession);
+    append("',");
+    expansion.Begin();
+    For_Each_Label_Piece(config_, components_,
+                         [&expansion](std::string_view piece) { expansion.Piece(piece); });
+    expansion.End();
+    append(")dnl\n");
     if (!config_.Tab_Separated) out_.Put('>');
     out_.Write(accession);
   } else {

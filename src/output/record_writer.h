@@ -8,6 +8,7 @@
 #include "support/run_settings.h"
 #include "genbank/scanner.h"
 #include "output/output_stream.h"
+#include "support/textutils-m4utils.h"
 
 class Record_Writer : public Record_Sink {
  public:
@@ -25,5 +26,5 @@ class Record_Writer : public Record_Sink {
   const Label_Components& components_;
   Output_Stream& out_;
   Output_Stream* m4_file_;
-  std::string label_;
+  const Textutils::M4utils::Exp_Quotes quotes_;
 };

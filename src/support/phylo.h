@@ -36,9 +36,10 @@ inline constexpr Character_Set Nexus_Label_Set =
 inline constexpr Character_Set Non_Nexus_Label_Set = ~Nexus_Label_Set;
 inline constexpr Character_Mapping Nexus_Label_Map = Textutils::Map_All(Non_Nexus_Label_Set, '_');
 
-// Printable characters a Newick label may hold without quoting.
+// Printable characters a Newick label may hold without quoting. Square
+// brackets are out too: every Newick reader takes "[...]" as a comment.
 inline constexpr Character_Set Newick_Label_Set =
-    Textutils::Graphic_Set - Textutils::To_Set(" (),;:'");
+    Textutils::Graphic_Set - Textutils::To_Set(" (),;:'[]");
 inline constexpr Character_Set Non_Newick_Label_Set = ~Newick_Label_Set;
 inline constexpr Character_Mapping Newick_Label_Map =
     Textutils::Map_All(Non_Newick_Label_Set, '_');

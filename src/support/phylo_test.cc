@@ -30,7 +30,7 @@ std::string Changed(const Textutils::Character_Mapping& map) {
 TEST(LabelMaps, ChangeExactlyTheirCodesToUnderscore) {
   EXPECT_EQ(Changed(Phylo::No_Space), " ");
   EXPECT_EQ(Changed(Phylo::Newick_Label_Map),
-            Codes({{0, 32}, {39, 41}, {44, 44}, {58, 59}, {127, 159}}));
+            Codes({{0, 32}, {39, 41}, {44, 44}, {58, 59}, {91, 91}, {93, 93}, {127, 159}}));
   EXPECT_EQ(Changed(Phylo::Nexus_Label_Map), Codes({{0, 32}, {34, 34}, {39, 45}, {47, 47}, {58, 62},
                                                     {91, 93}, {96, 96}, {123, 123}, {125, 125},
                                                     {127, 159}}));

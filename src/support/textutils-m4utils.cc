@@ -1,26 +1,42 @@
 #include "support/textutils-m4utils.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 
 namespace Textutils::M4utils {
 
 namespace {
 
-constexpr Character_Set Macro_Start_Set = Letter_Set | To_Set("_");
+constexpr Character_Set Macro_Start_Set =
+    To_Range_Set('A', 'Z') | To_Range_Set('a', 'z') | To_Set("_");
 constexpr Character_Set Macro_Continuation_Set = Macro_Start_Set | Decimal_Digit_Set;
-static_assert(Macro_Start_Set[233] && !Macro_Start_Set['1'] && Macro_Continuation_Set['1']);
+static_assert(!Macro_Start_Set[233] && !Macro_Start_Set['1'] && Macro_Continuation_Set['1']);
 
-constexpr Character_Mapping Backquote_To_Apostrophe = To_Mapping("`", "'");
+// Every name that GNU m4 defines before it reads its input, whatever its
+// build and platform: a definition of one of them redefines m4 itself.
+constexpr std::array<std::string_view, 52> Builtin_Names = {
+    "__file__",  "__gnu__",  "__line__", "__os2__",  "__program__", "__unix__",   "__windows__",
+    "builtin",   "changecom", "changequote", "changeword", "debugfile", "debugmode", "decr",
+    "define",    "defn",     "divert",   "divnum",   "dnl",      "dumpdef",    "errprint",
+    "esyscmd",   "eval",     "format",   "ifdef",    "ifelse",   "include",    "incr",
+    "index",     "indir",    "len",      "m4exit",   "m4wrap",   "maketemp",   "mkstemp",
+    "os2",       "patsubst", "popdef",   "pushdef",  "regexp",   "shift",      "sinclude",
+    "substr",    "syscmd",   "sysval",   "traceoff", "traceon",  "translit",   "undefine",
+    "undivert",  "unix",     "windows",
+};
 
-// T inside LEVELS pairs of m4 quotes. Each apostrophe of T closes every level,
-// stands as itself and reopens them, so it comes out of LEVELS rounds of quote
-// removal as one apostrophe. T holds no backquote.
+// T inside LEVELS pairs of m4 quotes; see Exp_Writer.
 std::string Quoted(std::string_view t, std::size_t levels) {
-  if (levels == 0) return std::string(t);
-  const std::string open(levels, '`');
-  const std::string close(levels, '\'');
-  const std::string apostrophe = close + "'" + open;
-  return open + String_Map(t, "'", apostrophe, Replace_Type::EVERY, Identity) + close;
+  std::string r;
+  r.reserve(t.size() + 2 * levels);
+  const Exp_Quotes quotes(levels);
+  auto append = [&r](std::string_view piece) { r.append(piece); };
+  Exp_Writer writer(quotes, append);
+  writer.Begin();
+  writer.Piece(t);
+  writer.End();
+  return r;
 }
 
 // Quote_Type counts quote levels.
@@ -29,13 +45,19 @@ static_assert(Levels(Quote_Type::NONE) == 0 && Levels(Quote_Type::DOUBLE) == 2);
 
 }  // namespace
 
+Exp_Quotes::Exp_Quotes(Quote_Type quote) : Exp_Quotes(Levels(quote)) {}
+
+Exp_Quotes::Exp_Quotes(std::size_t levels)
+    : open(levels, '`'), close(levels, '\''), apostrophe(close + "'" + open) {}
+
 bool Is_Macro(std::string_view name) {
   if (name.empty() || !Macro_Start_Set.Has(name[0])) return false;
-  return name.size() == 1 || Is_In(name.substr(1), Macro_Continuation_Set);
+  if (name.size() > 1 && !Is_In(name.substr(1), Macro_Continuation_Set)) return false;
+  return std::find(Builtin_Names.begin(), Builtin_Names.end(), name) == Builtin_Names.end();
 }
 
 std::string To_Exp(std::string_view expansion, Quote_Type quote) {
-  return Quoted(Translate(expansion, Backquote_To_Apostrophe), Levels(quote));
+  return Quoted(expansion, Levels(quote));
 }
 
 std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type quote,
@@ -47,10 +69,7 @@ std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type
 
   // The definition is an argument of ifdef, which strips one quote level
   // before the definition is read: the expansion carries one level more.
-  const std::string body = "`" + head + "'" +
-                           Quoted(Translate(expansion, Backquote_To_Apostrophe),
-                                  Levels(quote) + 1) +
-                           "`)'";
+  const std::string body = "`" + head + "'" + Quoted(expansion, Levels(quote) + 1) + "`)'";
   return "ifdef(`" + std::string(guard) + "'," + (guard_undefined ? "," : "") + body + ")";
 }
 

@@ -2,6 +2,8 @@
 // defaults: the backquote opens a quoted string, the apostrophe closes it.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,9 +31,48 @@ class Invalid_Macro_Name : public Failure {
   }
 };
 
-// True for a non-empty name of letters (ISO 8859-1 letters included), digits
-// and '_' that does not begin with a digit.
+// True for a non-empty name of ASCII letters, digits and '_' that does not
+// begin with a digit and is not one of the names GNU m4 defines itself
+// ("define", "dnl", "syscmd", "__file__", ...; case matters). m4 reads names
+// in ASCII only, and a definition of one of its own names would make m4 run
+// what later definition lines hold.
 bool Is_Macro(std::string_view name);
+
+// What To_Exp puts before and after the expansion, and in place of each
+// backquote or apostrophe in it: for DOUBLE "``", "''" and "'''``". Each
+// backquote or apostrophe thus closes every quote level, stands as an
+// apostrophe and reopens them, so it comes out of m4 as one apostrophe.
+struct Exp_Quotes {
+  explicit Exp_Quotes(Quote_Type quote);
+  explicit Exp_Quotes(std::size_t levels);
+  std::string open, close, apostrophe;
+};
+
+// Hands To_Exp of a text to Append (a callable taking a std::string_view)
+// piece by piece, without building it: Begin, then Piece for each part of the
+// text in order, then End.
+template <class Append>
+class Exp_Writer {
+ public:
+  Exp_Writer(const Exp_Quotes& quotes, Append& append) : quotes_(quotes), append_(append) {}
+  void Begin() { append_(std::string_view(quotes_.open)); }
+  void Piece(std::string_view text) {
+    // Quotes are rare: two fast searches, not one set test per character.
+    std::size_t apostrophe = text.find('\''), backquote = text.find('`'), done = 0;
+    for (std::size_t q; (q = std::min(apostrophe, backquote)) != std::string_view::npos;) {
+      append_(text.substr(done, q - done));
+      append_(std::string_view(quotes_.apostrophe));
+      done = q + 1;
+      (q == apostrophe ? apostrophe = text.find('\'', done) : backquote = text.find('`', done));
+    }
+    append_(text.substr(done));
+  }
+  void End() { append_(std::string_view(quotes_.close)); }
+
+ private:
+  const Exp_Quotes& quotes_;
+  Append& append_;
+};
 
 // The expansion text ready to stand as the second argument of define():
 // backquotes become apostrophes, each apostrophe is rewritten so that it

@@ -9,10 +9,11 @@ using enum Quote_Type;
 
 namespace {
 
-TEST(IsMacro, AcceptsLettersDigitsUnderscoreNotLeadingDigit) {
-  for (const char* name : {"_", "a1_b", "XM123456", "\xE9" "1", "\xC0\xD8\xF8\xFF"})
+TEST(IsMacro, AsciiLettersDigitsUnderscoreNotLeadingDigitNorAnM4Name) {
+  for (const char* name : {"_", "a1_b", "XM123456", "DEFINE", "define_", "__file", "unix1"})
     EXPECT_TRUE(Is_Macro(name)) << name;
-  for (const char* name : {"", "1a", "a.b", "a b", "a'", "a\xD7"})
+  for (const char* name : {"", "1a", "a.b", "a b", "a'", "\xE9" "1", "AB\xE9", "define", "dnl",
+                           "syscmd", "__file__", "windows", "undivert"})
     EXPECT_FALSE(Is_Macro(name)) << name;
 }
 

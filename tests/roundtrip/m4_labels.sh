@@ -27,4 +27,21 @@ check -l ao -s , -r 2
 # name as a word of its own, such as those of mode 4 joined by '_'.
 check -q -l aodshcljptfu -u "$user" -r 4
 check -q -t -l oict -r 4
+# A record cannot make m4 run what it says: an accession that m4 would take
+# for one of its own names (or read only in part) is refused, and the
+# definitions before it stay harmless.
+rec() {
+  printf '%s\n' "LOCUS       $1" 'DEFINITION  x' "ACCESSION   $1" 'SOURCE      x' \
+    "  ORGANISM  $2" '            E.' 'REFERENCE   1' '  AUTHORS   A.' '  JOURNAL   U' \
+    '                     /db_xref="taxon:1"' 'ORIGIN' '        1 acgt' '//'
+}
+for acc in define dnl m4exit changequote $'AB\xe91'; do
+  { rec AB000001 "O'Brien"; rec "$acc" '$2syscmd(>pwned)'; rec AB000002 "O'Brien"; } >"$work/evil.gb"
+  (cd "$work" && "$tarvelo" -m labels.m4 evil.gb >x.fa 2>err) && fail "accession $acc accepted"
+  printf '\nraised TEXTUTILS.M4UTILS.INVALID_MACRO_NAME : "%s"\n' "$acc" | cmp -s - "$work/err" ||
+    fail "accession $acc: wrong report"
+  (cd "$work" && echo "(AB000001:0.1,AB000002:0.2,$acc:0.3);" | m4 labels.m4 - >/dev/null 2>&1)
+  [[ -e $work/pwned ]] && fail "m4 ran a command of the record with accession $acc"
+  rm -f "$work/pwned"
+done
 exit $status

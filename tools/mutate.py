@@ -1,0 +1,311 @@
+#!/usr/bin/env python3
+"""Mutation testing: how many realistic one-point faults in src/ do the tests catch?
+
+Usage:
+  tools/mutate.py                 build a scratch copy, run every mutant, print the score
+  tools/mutate.py --list          show the mutants and where each one applies
+  tools/mutate.py --only REGEX    run the mutants whose file or description matches
+  tools/mutate.py --timeout 30 --keep --cmake=-DTARVELO_GZIP=ZLIB
+
+The tracked files of the tree are copied to a scratch folder, configured once
+(CMake, Ninja, Release, tests on) and built once. Each mutant then replaces one
+snippet of one source file, the build is brought up to date with ninja, the
+tests run (the unit-test binary first, stopping at its first failure, then
+every other ctest test, such as the round trips, which skip themselves when
+their tool is missing), and the file is restored. A mutant is killed when a
+test fails; one that hangs past the timeout counts as caught too. The score
+leaves out mutants that do not build (a static_assert caught them). Mutants
+run grouped by file, so a file's recompilation after its restore is shared
+with the next mutant's build.
+
+A mutant names a file by its base name; when no such file holds the snippet,
+the snippet is searched across src/. One found nowhere is reported "stale":
+update the table when code moves. Mutants in code that this build does not
+compile (the zlib or the ISA-L decoder, whichever is not chosen) survive.
+"""
+import argparse
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+# (file, original snippet, replacement, what the fault is)
+MUTANTS = [
+    # support: character classes (textutils.h is included everywhere: slow to rebuild)
+    ("textutils.h", "To_Range_Set(192, 214)", "To_Range_Set(192, 213)", "letter 214 (O diaeresis) lost"),
+    ("textutils.h", "To_Range_Set(216, 246)", "To_Range_Set(217, 246)", "letter 216 (O slash) lost"),
+    ("textutils.h", "To_Range_Set(248, 255)", "To_Range_Set(249, 255)", "letter 248 (o slash) lost"),
+    ("textutils.h", "To_Range_Set('a', 'z')", "To_Range_Set('a', 'y')", "letter z lost"),
+    ("textutils.h", "To_Range_Set(127, 159)", "To_Range_Set(127, 160)", "whitespace takes 160 (no-break space)"),
+    # support: string helpers
+    ("textutils.cc", "i <= last_start; ++i", "i < last_start; ++i", "forward search misses a match at the end"),
+    ("textutils.cc", "i = last_start + 1; i-- > 0;", "i = last_start; i-- > 0;", "backward search misses a match at the end"),
+    ("textutils.cc", "pattern.size() > source.size()", "pattern.size() >= source.size()", "pattern as long as the source never found"),
+    ("textutils.cc", "right.Has(s[end - 1])", "left.Has(s[end - 1])", "trim uses the left set on the right"),
+    ("textutils.cc", "if (!set.Has(c)) return false;", "if (set.Has(c)) return false;", "Is_In condition inverted"),
+    ("textutils.cc", "if (!set.Has(c)) r.push_back(c);", "if (set.Has(c)) r.push_back(c);", "Remove keeps the set instead"),
+    ("textutils.cc", "occurrence != Replace_Type::LAST", "occurrence == Replace_Type::FIRST", "Before with EVERY searches backward"),
+    ("textutils.cc", "absent_at_start ? std::string(source) : std::string()", "absent_at_start ? std::string() : std::string(source)", "After: missing pattern on the wrong side"),
+    ("textutils.cc", "source.substr(i + pattern.size())", "source.substr(i + 1)", "After skips one character, not the pattern"),
+    ("textutils.cc", 'Before(tail, ".", Replace_Type::LAST', 'Before(tail, ".", Replace_Type::FIRST', "base name cut at the first dot"),
+    ("textutils.cc", "done += i + from.size();", "done += i + 1;", "String_Map resumes inside a replaced occurrence"),
+    ("textutils.cc", "if (source.size() == 1) return std::string(source);", "", "String_Map with empty From changes a 1-character source"),
+    # support: m4 quoting
+    ("textutils-m4utils.cc", 'close + "\'" + open', "close + open", "apostrophe dropped inside quotes"),
+    ("textutils-m4utils.cc", "Letter_Set | To_Set(\"_\")", "Letter_Set", "macro names may not start with _"),
+    ("textutils-m4utils.cc", "name.size() == 1 || ", "", "one-character macro name rejected"),
+    ("textutils-m4utils.cc", "Levels(quote) + 1", "Levels(quote)", "guarded definition quoted one level short"),
+    ("textutils-m4utils.cc", '(guard_undefined ? "," : "")', '(guard_undefined ? "" : ",")', "ifdef branches swapped"),
+    ("textutils-m4utils.cc", 'To_Mapping("`", "\'")', 'To_Mapping("`", "`")', "backquote kept in expansions"),
+    ("phylo.h", "To_Set(\" (),;:'\")", "To_Set(\" (),;:\")", "Newick map keeps the apostrophe"),
+    ("phylo.h", "Decimal_Digit_Set | Textutils::To_Set(\"_\")", "Decimal_Digit_Set", "word map replaces _"),
+    # genbank: line reader and kernel
+    ("line_reader.h", "line.back() == '\\r'", "line.back() == '\\n'", "carriage return not removed (Dos_Check)"),
+    ("line_reader.h", "Line_Capacity = 100;", "Line_Capacity = 101;", "line capacity 101"),
+    ("line_reader.h", "length + (ends_line ? 1 : 0)", "length + 1", "byte after a split long line skipped"),
+    ("line_reader.h", "if (at_line_start_) ++line_number_;", "++line_number_;", "pieces of a long line counted as lines"),
+    ("line_reader.cc", "n == 0 || (n == 1 && buffer_[begin_] == '\\n')", "n == 0", "final lone line feed read as an empty line"),
+    ("line_reader.cc", "n >= Line_Capacity ||", "n > Line_Capacity ||", "a 100-byte line without line feed waits for more"),
+    ("line_reader.cc", "(!Refill() && n > 0)", "(!Refill())", "end of input delivers an empty line"),
+    ("line_reader.cc", "if (errno != EINTR)", "if (errno == EINTR)", "read error retried forever"),
+    ("line_reader.cc", "|| !S_ISREG(st.st_mode)", "|| S_ISREG(st.st_mode)", "pipes taken as never blocking"),
+    ("line_reader.cc", "if (before_blocking_ && source_.May_Block()) before_blocking_();", "", "no flush before a blocking read"),
+    ("line_feed.cc", "return at < Span ? at : Span;", "return at;", "vector search finds a line feed past 100 bytes"),
+    ("line_feed.cc", "64 + static_cast<std::size_t>", "63 + static_cast<std::size_t>", "second-half offset one short"),
+    ("line_feed.cc", "block(3) << 48", "block(2) << 48", "SSE2 search repeats block 2 for block 3"),
+    ("line_feed.cc", "Line_Feeds_Avx2(p + 96) << 32", "Line_Feeds_Avx2(p + 64) << 32", "AVX2 search repeats bytes 64-95"),
+    ("line_feed.cc", "_mm512_loadu_si512(p + 64)", "_mm512_loadu_si512(p)", "AVX-512 search repeats the first 64 bytes"),
+    ("line_feed.cc", "std::memchr(p, '\\n', Span)", "std::memchr(p, '\\n', Span - 1)", "portable search looks at 99 bytes"),
+    # genbank: record scanner
+    ("scanner.cc", "Field_Width = 12;", "Field_Width = 13;", "keyword field width 13"),
+    ("scanner.cc", "line.substr(Field_Width - 1)", "line.substr(Field_Width)", "taxonomy lines joined without a blank"),
+    ("scanner.cc", "line.size() > Field_Width && line.starts_with", "line.size() >= Field_Width && line.starts_with", "bare LOCUS line starts a record"),
+    ("scanner.cc", "} else if (line.size() <= Field_Width) {", "} else if (line.size() < Field_Width) {", "12-character ORIGIN line missed"),
+    ("scanner.cc", "Test(TAXON_ID, line);", "Test(JOURNAL, line);", "ORIGIN tested at the wrong position"),
+    ("scanner.cc", "Test(DEFINITION, line);", "Test(START, line);", "ACCESSION tested at the wrong position"),
+    ("scanner.cc", "if (state_.Authors_Seen) break;", "", "second AUTHORS line taken"),
+    ("scanner.cc", "state_.Journal_Seen = false;", "state_.Journal_Seen = true;", "JOURNAL of later records ignored"),
+    ("scanner.cc", "{'c', 'h', 'l'}", "{'c', 'h'}", "lat_lon carried into the next record"),
+    ("scanner.cc", "first == 'L' && Is_Locus_Line(line)", "false", "record without // swallows the next LOCUS"),
+    ("scanner.cc", "} else if (!config_.Tab_Separated) {", "} else if (config_.Tab_Separated) {", "sequence written with -t only"),
+    ("scanner.cc", "throw End_Error(input_.Name(), input_.Line_Number());", "break;", "input ending in the taxonomy accepted"),
+    ("scanner.cc", "if (taxonomy.empty()) text =", "text =", "every taxonomy line trimmed"),
+    ("scanner.cc", "t.resize(Textutils::Trim(t, Textutils::Null_Set, Textutils::Whitespace).size());", "", "trailing whitespace kept in the taxonomy"),
+    ("scanner.cc", "t.find('\\'') != std::string::npos", "t.find('\\'') == std::string::npos", "taxonomy apostrophes doubled only when absent"),
+    ("scanner.cc", 't, "\'", "\'\'", Textutils', 't, "\'", "\'", Textutils', "taxonomy apostrophe not doubled"),
+    ("scanner.cc", "q.text.size() + 2", "q.text.size() + 1", "empty qualifier value accepted"),
+    ("scanner.cc", "rest.size() - q.text.size() - 1", "rest.size() - q.text.size()", "closing quote kept in qualifier values"),
+    ("scanner.cc", '"         /country=', '"        /country=', "country qualifier one column early"),
+    ("scanner.cc", "scratch_.assign(1, 'T')", "scratch_.assign(1, 't')", "taxon prefix lower case"),
+    ("line_primitives.cc", "format_check && position != expected", "format_check && position == expected", "position test inverted"),
+    ("line_primitives.cc", "format_check && position", "!format_check && position", "format check applied under -o only"),
+    ("line_primitives.cc", "? Position_Type::START", "? Position_Type::DEFINITION", "after STOP comes DEFINITION"),
+    ("line_primitives.cc", 'trimmed, "\'", "\'\'"', 'trimmed, "\'", "\'"', "apostrophe not doubled"),
+    ("line_primitives.cc", "Textutils::Whitespace, Textutils::Whitespace", "Textutils::Whitespace, Textutils::Null_Set", "values keep trailing whitespace"),
+    ("line_primitives.cc", 'm += " vs. ";', 'm += " vs ";', "format error message misspelt"),
+    ("gzip_source.cc", "if (s.avail_in == 0 && !Fill()) return 0;", "return 0;", "gzip member loop cut short"),
+    ("gzip_source.cc", "(s.avail_in > 1 && s.next_in[1] != 0x8b)", "(s.avail_in > 2 && s.next_in[1] != 0x8b)", "two bytes of trailing garbage accepted"),
+    ("gzip_source.cc", 'throw Failure(Decompression_Error, Name() + ": truncated compressed data");', "return 0;", "truncated compressed input accepted"),
+    ("gzip_source.cc", "input_ended_ = n == 0;", "input_ended_ = false;", "end of compressed input never noticed"),
+    ("gzip_source.cc", "status == Z_BUF_ERROR ? Z_OK : status", "status", "zlib: no progress taken as corrupt data"),
+    ("gzip_source.cc", '{"incorrect data check", "checksum or length mismatch"}', '{"incorrect data check", "invalid code"}', "zlib: checksum failure misnamed"),
+    ("gzip_source.cc", "Head(Gzip_Magic.size())", "Head(1)", "gzip magic read one byte short"),
+    ("gzip_source.cc", "if (before_blocking && source->May_Block()) before_blocking();", "", "no flush before opening a blocking input"),
+    # output
+    ("sequence_filter.cc", "_mm_set1_epi8(25)", "_mm_set1_epi8(26)", "SSSE3 filter keeps '{'"),
+    ("sequence_filter.cc", "_mm_set1_epi8(static_cast<char>(192))", "_mm_set1_epi8(static_cast<char>(191))", "SSSE3 filter keeps 191"),
+    ("sequence_filter.cc", "_mm_set1_epi8(static_cast<char>(215))", "_mm_set1_epi8(static_cast<char>(214))", "SSSE3 filter keeps 215, drops 214"),
+    ("sequence_filter.cc", "(0xffffu << (16 - (n - i)))", "(0xffffu << (15 - (n - i)))", "SSSE3 tail repeats one byte"),
+    ("sequence_filter.cc", "out + Compaction.count[lo]", "out + 8", "SSSE3 compaction leaves a gap"),
+    ("sequence_filter.cc", "_mm512_set1_epi8(26)", "_mm512_set1_epi8(25)", "AVX-512 filter drops z"),
+    ("sequence_filter.cc", "_mm512_set1_epi8(static_cast<char>(247))", "_mm512_set1_epi8(static_cast<char>(246))", "AVX-512 filter keeps 247, drops 246"),
+    ("sequence_filter.cc", "Non_Letters[static_cast<unsigned char>(i)] ? 0 : 1", "Non_Letters[static_cast<unsigned char>(i)] ? 1 : 0", "scalar filter keeps non-letters"),
+    ("output_stream.cc", "if (!Write_All(fd_, std::string_view(buffer_.get(), n))) throw Write_Error(name_, errno);", "Write_All(fd_, std::string_view(buffer_.get(), n));", "flush failure ignored"),
+    ("output_stream.cc", "if (!Write_All(fd_, s)) throw Write_Error(name_, errno);", "Write_All(fd_, s);", "large write failure ignored"),
+    ("output_stream.cc", "closed_ = true;\n  Flush();", "closed_ = true;", "close without flush"),
+    ("output_stream.cc", "if (::close(fd_) != 0 && errno != EINTR) throw Write_Error(name_, errno);", "::close(fd_);", "close failure ignored"),
+    ("output_stream.h", "if (used_ == capacity_) Flush();", "if (used_ > capacity_) Flush();", "Put overruns a full buffer"),
+    ("record_writer.cc", 'definition += "dnl\\n";', 'definition += "\\n";', "definition without dnl"),
+    ("record_writer.cc", "out_.Put('>');\n    out_.Write(accession);", "out_.Write(accession);", "m4 mode drops the >"),
+    ("record_writer.cc", "Check_Label_List(config_);", "", "label list not checked"),
+    ("record_writer.cc", "out_.Commit(kept + 1);", "out_.Commit(kept);", "sequence line feed dropped"),
+    ("label.h", "if (i > 0) append(separator);", "if (i > 1) append(separator);", "separator not appended after the first component"),
+    ("label.h", "  }\n  append(quote);\n}", "  }\n}", "closing quote missing"),
+    # driver
+    ("run_config.h", "c >= 'a' && c <= 'z'", "c >= 'a' && c < 'z'", "label letter z refused"),
+    ("run.cc", "config_.Label_List[0] == 'i'", "config_.Label_List[0] != 'i'", "taxon prefix condition inverted"),
+    ("run.cc", "if (found == 0 && Same_File(existing, st))", "if (found != 0 && Same_File(existing, st))", "definitions file may be an input"),
+    ("run.cc", "O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC", "O_WRONLY | O_CREAT | O_CLOEXEC", "definitions file not truncated"),
+    ("run.cc", "out_.Flush();\n    if (m4_file_) m4_file_->Close();\n    return 0;", "out_.Flush();\n    return 0;", "definitions file never closed on success"),
+    ("run.cc", "    try {\n      out_.Flush();", "    try {", "output not flushed before a diagnostic"),
+    ("run.cc", "if (m4_file_) m4_file_->Flush();", "", "definitions not flushed before a blocking read"),
+    ("run.cc", "|| S_ISDIR(st.st_mode)", "", "directory accepted as input"),
+    ("run.cc", "To_Lc(Textutils::Basename(arg)", "To_Lc(std::string(arg)", "file component keeps path and extension"),
+    ("run.cc", "if (!f.Message().empty()) report", "report", "empty message reported with ' : '"),
+    ("run.cc", "Usage_Text(command_name));\n      return 1;", "Usage_Text(command_name));\n      return 0;", "usage exits with 0"),
+    ("options.cc", "config.Separator = ' ';", "config.Separator = '_';", "-r 5 keeps the _ separator"),
+    ("options.cc", "config.Replacement_Map = Phylo::Word_Map;", "config.Replacement_Map = Phylo::Nexus_Label_Map;", "-r 4 uses the NEXUS map"),
+    ("options.cc", "if (v.size() != 1) throw", "if (v.empty()) throw", "-s takes a longer separator"),
+    ("options.cc", "config.Separator = '\\t';\n        config.Replacement_Map = Textutils::Identity;", "config.Separator = '\\t';", "-t keeps the replacement"),
+    ("options.cc", "a.size() != 2 || a[0] != '-'", "a.size() < 2 || a[0] != '-'", "-lx read as option -l"),
+    ("options.cc", "Quote_Type::SINGLE", "Quote_Type::NONE", "-q removes all quotes"),
+    ("usage.cc", '"  -o  Turn off format checking.\\n"', '"  -o  Turn off format checking\\n"', "usage text changed"),
+    ("main.cc", "fd == 0 ? O_WRONLY : O_RDONLY", "fd == 0 ? O_RDONLY : O_WRONLY", "closed descriptors taken usable"),
+]
+
+
+def run(cmd, cwd, timeout=None):
+    """(exit status or None on timeout, combined output)."""
+    try:
+        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=timeout, text=True, errors="replace")
+        return p.returncode, p.stdout
+    except subprocess.TimeoutExpired as e:
+        out = e.stdout.decode(errors="replace") if isinstance(e.stdout, bytes) else (e.stdout or "")
+        return None, out
+
+
+def sources(tree):
+    src = tree / "src"
+    return sorted(p for p in src.rglob("*") if p.is_file() and p.suffix in (".cc", ".h")
+                  and not p.name.endswith("_test.cc"))
+
+
+def locate(tree, name, snippet):
+    """The one source file holding SNIPPET exactly once, preferring base name NAME; or an error."""
+    files = sources(tree)
+    named = [p for p in files if p.name == name and p.read_text(errors="replace").count(snippet) > 0]
+    candidates = named or [p for p in files if p.read_text(errors="replace").count(snippet) > 0]
+    if not candidates:
+        return None, "stale"
+    if len(candidates) > 1:
+        return None, "ambiguous: " + ", ".join(str(p.relative_to(tree)) for p in candidates)
+    if candidates[0].read_text(errors="replace").count(snippet) > 1:
+        return None, "ambiguous: repeated in " + str(candidates[0].relative_to(tree))
+    return candidates[0], None
+
+
+def other_tests(build):
+    """A ctest pattern for the tests that are not cases of the unit-test binary."""
+    _, listing = run(["ctest", "-N"], build)
+    _, cases = run(["./tarvelo_tests", "--gtest_list_tests"], build)
+    suite, known = "", set()
+    for line in cases.splitlines():
+        if line and not line.startswith(" "):
+            suite = line.split()[0]
+        elif line.strip():
+            known.add(suite + line.split()[0])
+    names = re.findall(r"Test\s+#\d+: (\S+)", listing)
+    rest = [n for n in names if n not in known]
+    return "^(" + "|".join(re.escape(n) for n in rest) + ")$" if rest else None
+
+
+def run_tests(build, timeout, others):
+    """Runs the unit-test binary (quickest to fail), then the other ctest tests."""
+    rc, _ = run(["./tarvelo_tests", "--gtest_fail_fast", "--gtest_brief=1"], build, timeout=timeout)
+    if rc is None:
+        return "timeout"
+    if rc != 0 or others is None:
+        return "killed" if rc != 0 else "survived"
+    rc, out = run(["ctest", "-j2", "--timeout", str(timeout), "-R", others], build,
+                  timeout=timeout * 4 + 60)
+    if rc is None or re.search(r"\*\*\*Timeout", out):
+        return "timeout"
+    return "survived" if rc == 0 else "killed"
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--list", action="store_true", help="show the mutants and stop")
+    ap.add_argument("--only", metavar="REGEX", help="run mutants whose file or description matches")
+    ap.add_argument("--timeout", type=int, default=30,
+                    help="seconds for the unit-test binary and for each other test (default 30)")
+    ap.add_argument("--cmake", action="append", default=[], metavar="ARG",
+                    help="extra configure argument, e.g. --cmake=-DTARVELO_GZIP=ZLIB")
+    ap.add_argument("--keep", action="store_true", help="keep the scratch copy")
+    ap.add_argument("--source", default=Path(__file__).resolve().parent.parent, type=Path,
+                    help="tree to copy (default: this script's repository)")
+    args = ap.parse_args()
+
+    chosen = [m for m in MUTANTS
+              if not args.only or re.search(args.only, m[0] + " " + m[3], re.I)]
+    source = args.source.resolve()
+    if args.list:
+        for i, (name, old, new, what) in enumerate(chosen, 1):
+            path, problem = locate(source, name, old)
+            where = problem.upper() if problem else str(path.relative_to(source))
+            print(f"{i:3} {where:34} {what}")
+        return 0
+
+    started = time.monotonic()
+    scratch = Path(tempfile.mkdtemp(prefix="tarvelo-mutate-"))
+    try:
+        files = subprocess.run(["git", "ls-files", "-z"], cwd=source, check=True,
+                               stdout=subprocess.PIPE).stdout.decode().split("\0")
+        for f in filter(None, files):
+            if (source / f).is_file():
+                (scratch / f).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(source / f, scratch / f)
+        build = scratch / "build"
+        print(f"scratch copy in {scratch}; configuring and building ...", flush=True)
+        for cmd in (["cmake", "-S", ".", "-B", "build", "-G", "Ninja",
+                     "-DCMAKE_BUILD_TYPE=Release", "-DTARVELO_TESTS=ON", *args.cmake],
+                    ["ninja", "-C", "build", "-j2"]):
+            rc, out = run(cmd, scratch)
+            if rc != 0:
+                sys.exit(out + "\nthe unchanged tree does not build")
+        others = other_tests(build)
+        if run_tests(build, args.timeout, others) != "survived":
+            sys.exit("the tests fail on the unchanged tree")
+        print(f"baseline built and tested in {time.monotonic() - started:.0f} s", flush=True)
+
+        plan, results = [], []
+        for m in chosen:
+            path, problem = locate(scratch, m[0], m[1])
+            if problem:
+                results.append((m, problem, 0.0))
+            else:
+                plan.append((path, m))
+        plan.sort(key=lambda pm: str(pm[0]))  # one file's mutants in a row
+        for n, (path, m) in enumerate(plan, 1):
+            t0 = time.monotonic()
+            original = path.read_text()
+            path.write_text(original.replace(m[1], m[2], 1))
+            try:
+                rc, _ = run(["ninja", "-C", str(build), "-j2"], scratch, timeout=1200)
+                verdict = run_tests(build, args.timeout, others) if rc == 0 else "build failed"
+            finally:
+                path.write_text(original)
+            results.append((m, verdict, time.monotonic() - t0))
+            rel = path.relative_to(scratch)
+            print(f"[{n:3}/{len(plan)}] {verdict:12} {str(rel):32} {m[3]} "
+                  f"({time.monotonic() - t0:.0f} s)", flush=True)
+    finally:
+        if args.keep:
+            print(f"kept {scratch}")
+        else:
+            shutil.rmtree(scratch, ignore_errors=True)
+
+    count = lambda v: sum(1 for r in results if r[1] == v)
+    killed, timeouts, survived, broken = (count("killed"), count("timeout"), count("survived"),
+                                          count("build failed"))
+    stale = [r for r in results if r[1] not in ("killed", "timeout", "survived", "build failed")]
+    tried = killed + timeouts + survived
+    print(f"\n{len(results)} mutants: {killed} killed, {timeouts} timed out (counted as caught), "
+          f"{survived} survived, {broken} did not build, {len(stale)} stale")
+    if tried:
+        print(f"score: {killed + timeouts}/{tried} = {100 * (killed + timeouts) / tried:.1f}%")
+    for m, verdict, _ in results:
+        if verdict == "survived":
+            print(f"  survived  {m[0]:22} {m[3]}")
+    for m, verdict, _ in stale:
+        print(f"  {verdict}  {m[0]}: {m[3]} -- snippet {m[1]!r}")
+    print(f"total time {time.monotonic() - started:.0f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -114,7 +114,14 @@ class Sandbox {
   // outlives a minute is killed.
   pid_t Start(Args args, int in, int out, int err, const std::string& argv0 = TARVELO_BINARY,
               bool ignore_sigpipe = false) const {
+#if defined(TARVELO_EMULATOR)
+    // A cross build: the emulator (qemu-user) runs the program under the name argv0.
+    args.insert(args.begin(), {TARVELO_EMULATOR, "-0", argv0, TARVELO_BINARY});
+    const std::string program = args[0];
+#else
     args.insert(args.begin(), argv0);
+    const std::string program = TARVELO_BINARY;
+#endif
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -130,7 +137,7 @@ class Sandbox {
     for (int fd = 0; fd < 3; ++fd)
       if (from[fd] < 0 ? close(fd) != 0 && errno != EBADF : dup2(from[fd], fd) < 0) _exit(126);
     if (chdir(dir_.c_str()) != 0) _exit(126);
-    execv(TARVELO_BINARY, argv.data());
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   // The exit status (or 128 plus the signal that ended the run) and the peak

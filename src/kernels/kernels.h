@@ -4,7 +4,7 @@
 // the processor offers; every level gives the same answers, byte for byte.
 //
 // Every architecture-specific line of the program lives in this folder:
-// portable.cc, x86.cc, and select.cc, the one place that chooses.
+// portable.cc, x86.cc, neon.cc, and select.cc, the one place that chooses.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +19,9 @@ inline constexpr std::size_t Line_Feed_Search_Span = 100;
 // Bytes past the kept letters that a letter filter may overwrite.
 inline constexpr std::size_t Keep_Letters_Slack = 64;
 
-// From the most portable to the most specific.
-enum class Kernel_Level { PORTABLE, SSSE3, AVX2, AVX512 };
+// PORTABLE runs everywhere; then the x86-64 levels, from the most portable to
+// the most specific; then the aarch64 level.
+enum class Kernel_Level { PORTABLE, SSSE3, AVX2, AVX512, NEON };
 
 struct Kernel_Set {
   Kernel_Level level;
@@ -37,7 +38,8 @@ struct Kernel_Set {
 
 // The levels this processor can run, PORTABLE first, the chosen one last.
 std::vector<Kernel_Level> Available_Kernel_Levels();
-// The kernels of one level (for tests and benchmarks).
+// The kernels of one level (for tests and benchmarks); the portable ones for
+// a level of another processor.
 const Kernel_Set& Kernels_Of(Kernel_Level level);
 // The kernels chosen at start-up: the last of the available levels.
 extern const Kernel_Set* const Chosen_Kernels;

@@ -24,6 +24,11 @@ TEST(Kernels, EveryLevelGivesThePortableAnswers) {
   for (int c = 0; c < 256; ++c) every_code += static_cast<char>(c);
   EXPECT_EQ(Letters(portable, every_code), Textutils::To_Sequence(Textutils::Letter_Set));
 
+#if defined(__aarch64__)
+  // Every aarch64 processor has NEON: a build that leaves it out is wrong.
+  EXPECT_EQ(Available_Kernel_Levels().back(), Kernel_Level::NEON);
+#endif
+
   std::mt19937 random(7);
   const std::string alphabet = "acgtACGTn 0123456789.-*\t\r\xe9\xd7\xf7\xc0\xa0\x7f";
   for (Kernel_Level level : Available_Kernel_Levels()) {

@@ -1,6 +1,4 @@
 // The one place that chooses among the kernel versions.
-#include <array>
-
 #include "kernels/kernels.h"
 #include "kernels/variants.h"
 
@@ -8,23 +6,17 @@ namespace {
 
 using namespace Kernel_Variants;
 
-constexpr std::array<Kernel_Set, 4> Sets = {{
+// The levels this build holds for its processor.
+constexpr Kernel_Set Sets[] = {
     {Kernel_Level::PORTABLE, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
 #if defined(__x86_64__)
     {Kernel_Level::SSSE3, "ssse3", Find_Line_Feed_Sse2, Keep_Letters_Ssse3},
     {Kernel_Level::AVX2, "avx2", Find_Line_Feed_Avx2, Keep_Letters_Ssse3},
     {Kernel_Level::AVX512, "avx512", Find_Line_Feed_Avx512, Keep_Letters_Avx512},
-#else
-    {Kernel_Level::SSSE3, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
-    {Kernel_Level::AVX2, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
-    {Kernel_Level::AVX512, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
+#elif defined(TARVELO_KERNELS_NEON)
+    {Kernel_Level::NEON, "neon", Find_Line_Feed_Neon, Keep_Letters_Neon},
 #endif
-}};
-static_assert([] {
-  for (std::size_t i = 0; i < Sets.size(); ++i)
-    if (static_cast<std::size_t>(Sets[i].level) != i) return false;
-  return true;
-}());
+};
 
 }  // namespace
 
@@ -39,10 +31,16 @@ std::vector<Kernel_Level> Available_Kernel_Levels() {
   if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
       __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
     levels.push_back(Kernel_Level::AVX512);
+#elif defined(TARVELO_KERNELS_NEON)
+  levels.push_back(Kernel_Level::NEON);  // every aarch64 processor has it
 #endif
   return levels;
 }
 
-const Kernel_Set& Kernels_Of(Kernel_Level level) { return Sets[static_cast<std::size_t>(level)]; }
+const Kernel_Set& Kernels_Of(Kernel_Level level) {
+  for (const Kernel_Set& k : Sets)
+    if (k.level == level) return k;
+  return Sets[0];
+}
 
 const Kernel_Set* const Chosen_Kernels = &Kernels_Of(Available_Kernel_Levels().back());

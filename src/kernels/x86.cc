@@ -5,7 +5,6 @@
 
 #include <immintrin.h>
 
-#include <array>
 #include <cstdint>
 
 #include "kernels/kernels.h"
@@ -29,25 +28,6 @@ __attribute__((target("avx2"))) std::uint64_t Line_Feeds_Avx2(const char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))));
 }
-
-// For each 8-bit mask: the positions of its set bits, in order, as pshufb
-// indices (0x80 clears the rest), and how many there are.
-struct Compact_Table {
-  alignas(16) std::array<std::array<std::uint8_t, 8>, 256> shuffle{};
-  std::array<std::uint8_t, 256> count{};
-};
-
-constexpr Compact_Table Compaction = [] {
-  Compact_Table t;
-  for (unsigned mask = 0; mask < 256; ++mask) {
-    unsigned k = 0;
-    for (unsigned bit = 0; bit < 8; ++bit)
-      if (mask & (1u << bit)) t.shuffle[mask][k++] = static_cast<std::uint8_t>(bit);
-    t.count[mask] = static_cast<std::uint8_t>(k);
-    for (; k < 8; ++k) t.shuffle[mask][k] = 0x80;
-  }
-  return t;
-}();
 
 // Letters are (c | 0x20) in 'a'..'z', or c >= 192 except 215 and 247.
 __attribute__((target("ssse3"))) unsigned Letter_Mask_Ssse3(__m128i v) {

@@ -4,14 +4,14 @@
 # record's FASTA header without -m: the Newick-safe modes (-r 2, -r 3) go
 # through the aligner and the tree program unchanged, and with -m the m4
 # definitions put the labels back into a tree of accessions. The records
-# (tests/roundtrip/data/homologs.gb, a dozen 200 bp variants of one sequence)
+# (sample/homologs.gb, a dozen 200 bp variants of one sequence)
 # hold blanks, parentheses, brackets, commas, colons and apostrophes.
 source "$(dirname "$0")/common.sh"
 for tool in mafft FastTree m4; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 /usr/bin/python3 -c 'import Bio' 2>/dev/null || { echo "SKIP: python3-biopython is not installed"; exit 77; }
-gb=$source_dir/tests/roundtrip/data/homologs.gb
+gb=$source_dir/sample/homologs.gb
 
 # leaves_are_headers TREE OPTION...: the leaves of TREE are the headers of tarvelo OPTION...
 leaves_are_headers() {

@@ -9,8 +9,8 @@ release=$work/release
 mkdir "$release"
 cp "$sample" "$release/a.gb"
 gzip -c "$sample" >"$release/b.seq.gz"
-cp "$source_dir/tests/roundtrip/data/homologs.gb" "$release/c.gb"
-gzip -c "$source_dir/tests/roundtrip/data/homologs.gb" >"$release/d 1.gb.gz"
+cp "$source_dir/sample/homologs.gb" "$release/c.gb"
+gzip -c "$source_dir/sample/homologs.gb" >"$release/d 1.gb.gz"
 options="-l afoi -r 2"
 "$tarvelo" $options -m "$work/all.m4" "$release"/* >"$work/all.fa" || fail "sequential run"
 snakemake -s "$source_dir/workflow/Snakefile" --cores 1 -d "$work/run" \

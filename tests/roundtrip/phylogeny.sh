@@ -27,7 +27,7 @@ leaves = sorted(leaf.name for leaf in Phylo.read(tree, "newick").get_terminals()
 # so the quoted mode is checked with labels that hold none).
 names = [h[1:-1].replace("''", "'") if h[0] == "'" else h
          for h in (line[1:-1] for line in open(fasta, encoding="latin-1") if line[0] == ">")]
-assert len(names) == 12 and leaves == sorted(names), (leaves, sorted(names))
+assert len(names) == 12 and leaves == sorted(names), sorted(set(leaves) ^ set(names))
 END
 }
 

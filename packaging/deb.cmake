@@ -19,6 +19,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_CURRENT_BINARY_DIR}/ch
 
 set(CPACK_PACKAGE_NAME tarvelo)
 set(CPACK_PACKAGE_VENDOR "The tarvelo developers")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CONTACT "${TARVELO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "convert GenBank flat files to FASTA, table rows or m4 definitions")

@@ -22,7 +22,8 @@ class Bzip2_Decoder final : public Decoder {
 
   Status Start_Stream(std::string_view head) override {
     const std::string_view magic("BZh", 3);
-    if (!magic.starts_with(head.substr(0, 3)) || (head.size() > 3 && (head[3] < '1' || head[3] > '9'))) {
+    if (!magic.starts_with(head.substr(0, 3)) ||
+        (head.size() > 3 && (head[3] < '1' || head[3] > '9'))) {
       error_ = BZ_DATA_ERROR_MAGIC;
       return CORRUPT;
     }

@@ -65,7 +65,8 @@ std::vector<Format> Formats() {
                        std::string out(ZSTD_compressBound(text.size()), '\0');
                        ZSTD_CCtx* c = ZSTD_createCCtx();
                        ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
-                       out.resize(ZSTD_compress2(c, out.data(), out.size(), text.data(), text.size()));
+                       out.resize(
+                           ZSTD_compress2(c, out.data(), out.size(), text.data(), text.size()));
                        ZSTD_freeCCtx(c);
                        return out;
                      },
@@ -92,7 +93,8 @@ std::vector<Format> Formats() {
                                                &n, out.size());
                        return out.substr(0, n);
                      },
-                     New_Xz_Decoder, 40, "invalid data or checksum mismatch", "not an xz stream header"});
+                     New_Xz_Decoder, 40, "invalid data or checksum mismatch",
+                     "not an xz stream header"});
 #endif
   return formats;
 }
@@ -142,7 +144,8 @@ TEST(CompressedSource, DeliversEveryStreamWhateverTheSliceSizes) {
     for (std::size_t chunk : {1, 2, 5, 1 << 20})
       for (std::size_t capacity : {1, 3, 1 << 16})
         for (const auto& [compressed, text] : cases)
-          EXPECT_EQ(Decompress(compressed, chunk, capacity, f.new_decoder), text) << chunk << " " << capacity;
+          EXPECT_EQ(Decompress(compressed, chunk, capacity, f.new_decoder), text)
+              << chunk << " " << capacity;
     // Streams larger than the compressed-side buffer.
     const std::string big = Bases(1200000), big_stream = f.compress(big);
     ASSERT_GT(big_stream.size(), Compressed_Source::Buffer_Size);
@@ -186,10 +189,14 @@ TEST(CompressedSource, ReportsTruncationAndCorruptionAfterWhatDecodes) {
     }
   }
   const std::string whole = Member(kText);
+  std::string bad_length = whole;
+  bad_length[bad_length.size() - 4] ^= 1;
   const std::vector<std::pair<std::string, std::string>> gzip_cases = {
+      {bad_length, kCorrupt + "(checksum or length mismatch)"},
       {whole.substr(0, whole.size() - 1), kText + kTruncated},
       {whole + "\x1f", kText + kTruncated},
-      {whole + whole.substr(0, 10) + "\x07" + std::string(16, '\0'), kText + kCorrupt + "(invalid block)"},
+      {whole + whole.substr(0, 10) + "\x07" + std::string(16, '\0'),
+       kText + kCorrupt + "(invalid block)"},
       {whole + std::string(16, '\0'), kText + kCorrupt + "(not a gzip member header)"},
       {whole + "\x1f\x8c", kText + kCorrupt + "(not a gzip member header)"},
       // A reserved flag bit.
@@ -224,7 +231,8 @@ std::string Open_Pipe(const std::string& bytes, int& hook_calls) {
 
 TEST(CompressedSource, OpenSourceDecompressesWhatBeginsWithAMagicNumberAndNothingElse) {
   int calls = 0;
-  for (const Format& f : Formats()) EXPECT_EQ(Open_Pipe(f.compress(kText) + f.compress(kText), calls), kText + kText);
+  for (const Format& f : Formats())
+    EXPECT_EQ(Open_Pipe(f.compress(kText) + f.compress(kText), calls), kText + kText);
   EXPECT_EQ(calls, 1);  // before the first read; the line reader flushes before the others
   EXPECT_EQ(Open_Pipe("\x1f\x8b", calls),
             " | TARVELO.READ_FILE.DECOMPRESSION_ERROR : standard input: truncated compressed data");

@@ -11,6 +11,11 @@ times, alternating the commands round-robin:
   cat FILE > /dev/null, wc -l FILE        (floors)
   EMBOSS seqret, Biopython SeqIO.convert  (peers, when installed)
 
+With --compressed (for example --compressed gz,zst,bz2,xz), each corpus is
+also compressed with those tools (kept beside it) and timed as
+tarvelo FILE.EXT against the tool's own decompressor, DECOMPRESSOR -dc
+FILE.EXT > /dev/null; MB/s there are of decompressed text.
+
 Standard output of every command goes to /dev/null. The result is a Markdown
 table (medians, MB/s of input, speed ratios, peak resident memory from
 /usr/bin/time -f %M) on standard output, also kept in bench/out/results.md.
@@ -20,6 +25,7 @@ Standard library only; run with any python3:
   python3 bench/run.py                   full run (about 2.4 GB of corpora)
   python3 bench/run.py --quick           small corpora, for a smoke test
   python3 bench/run.py --corpus mixed --runs 7 --peer-runs 1
+  python3 bench/run.py --corpus mixed --compressed zst,bz2,xz --no-peers
 """
 
 import argparse
@@ -48,6 +54,14 @@ CORPORA = {
     "mixed": ("mixed", 1_000_000_000, 20_000_000, "of 1-50 kbp"),
     "huge": ("huge", 200_000_000, 2_000_000, None),
     "tiny": ("tiny", 500_000, 5_000, "of 200-600 bp"),
+}
+
+# extension -> (compressor writing to standard output, decompressor)
+COMPRESSORS = {
+    "gz": (["gzip", "-c"], ["gzip", "-dc"]),
+    "zst": (["zstd", "-qc"], ["zstd", "-dc"]),
+    "bz2": (["bzip2", "-c"], ["bzip2", "-dc"]),
+    "xz": (["xz", "-T0", "-c"], ["xz", "-dc"]),
 }
 
 BIOPYTHON_CODE = (
@@ -109,6 +123,30 @@ def make_corpus(file_name, mode, amount):
     with open(stamp, "w") as f:
         f.write("%s %d %d\n" % (want, records, size))
     return path, size, records
+
+
+def make_compressed(path, ext):
+    """Creates path.ext with the compressor of ext unless it is newer than path."""
+    target = path + "." + ext
+    if os.path.exists(target) and os.path.getmtime(target) >= os.path.getmtime(path):
+        return target
+    log("compressing %s to .%s" % (os.path.basename(path), ext))
+    partial = target + ".partial"
+    with open(path, "rb") as source, open(partial, "wb") as out:
+        if subprocess.run(COMPRESSORS[ext][0], stdin=source, stdout=out).returncode != 0:
+            die("cannot compress %s with %s" % (path, COMPRESSORS[ext][0][0]))
+    os.replace(partial, target)
+    return target
+
+
+def compressed_commands(tarvelo, ext):
+    decompressor = COMPRESSORS[ext][1]
+    shown = " ".join(decompressor)
+    return [
+        Command("tarvelo", "tarvelo FILE", [tarvelo, "FILE"], "tarvelo"),
+        Command("tarvelo -t", "tarvelo -t FILE", [tarvelo, "-t", "FILE"], "tarvelo"),
+        Command(shown, shown + " FILE > /dev/null", decompressor + ["FILE"], "floor"),
+    ]
 
 
 def warm(path):
@@ -339,6 +377,9 @@ def main():
     p.add_argument("--quick", action="store_true",
                    help="small corpora, for a smoke test")
     p.add_argument("--no-peers", action="store_true", help="skip seqret and Biopython")
+    p.add_argument("--compressed", default="",
+                   help="comma-separated extensions among %s: also time each corpus "
+                        "compressed so" % ",".join(COMPRESSORS))
     args = p.parse_args()
 
     if args.runs < 1 or args.peer_runs < 1:
@@ -354,6 +395,13 @@ def main():
     if unknown:
         die("unknown corpus in --peer-corpora: " + ", ".join(sorted(unknown)))
     peer_runs = min(args.peer_runs, args.runs)
+    compressed = list(filter(None, args.compressed.split(",")))
+    unknown = set(compressed) - set(COMPRESSORS)
+    if unknown:
+        die("unknown extension in --compressed: " + ", ".join(sorted(unknown)))
+    for ext in compressed:
+        if not shutil.which(COMPRESSORS[ext][0][0]):
+            die("%s is not installed (needed by --compressed %s)" % (COMPRESSORS[ext][0][0], ext))
 
     build_generator()
     small, _, _ = make_corpus("small.gb", "tiny", 20)
@@ -384,6 +432,12 @@ def main():
         log("timing %s (%s, %.1f MB)" % (name, file_name, size / 1e6))
         time_corpus(name, path, cmds, args.runs, peer_runs if with_peers else 0)
         results.append((name, size, records, desc, cmds, not with_peers))
+        for ext in compressed:
+            packed = make_compressed(path, ext)
+            log("timing %s.%s (%.1f MB compressed)" % (name, ext, os.path.getsize(packed) / 1e6))
+            cmds = compressed_commands(args.tarvelo, ext)
+            time_corpus("%s.%s" % (name, ext), packed, cmds, args.runs, 0)
+            results.append(("%s.%s" % (name, ext), size, records, desc, cmds, False))
 
     if not args.no_peers and peer_runs < args.runs:
         all_notes.append("peers were timed on %d of the %d runs (--peer-runs)"

@@ -24,10 +24,12 @@ for record in "${records[@]}"; do
     { printf '%s\n' "$line"; cat "$record"; } >"$out/seeds/genbank_fuzzer/seed$((n += 1))"
   done
 done
-# Compressed input: whole, and cut short.
-for record in sample/sample.gb fuzz/records/minimal.gb; do
-  { printf '\n'; gzip -c "$record"; } >"$out/seeds/genbank_fuzzer/seed$((n += 1))"
-  { printf 'M\n'; gzip -c "$record" | head -c 300; } >"$out/seeds/genbank_fuzzer/seed$((n += 1))"
+# Compressed input in each format: whole, and cut short.
+for compress in "gzip -c" "zstd -qc" "bzip2 -c" "xz -c"; do
+  for record in sample/sample.gb fuzz/records/minimal.gb; do
+    { printf '\n'; $compress "$record"; } >"$out/seeds/genbank_fuzzer/seed$((n += 1))"
+    { printf 'M\n'; $compress "$record" | head -c 300; } >"$out/seeds/genbank_fuzzer/seed$((n += 1))"
+  done
 done
 # Each record of the sample alone.
 awk -v dir="$out/seeds/genbank_fuzzer" \

@@ -1,0 +1,161 @@
+#include "genbank/compressed_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/failure.h"
+
+namespace {
+
+constexpr const char* Decompression_Error = "TARVELO.READ_FILE.DECOMPRESSION_ERROR";
+
+// A compression format as its first bytes tell it.
+struct Format {
+  const char* name;
+  std::string_view magic;
+  bool level_digit;  // the magic is followed by a digit 1 to 9
+  std::unique_ptr<Decoder> (*new_decoder)();
+};
+const Format Formats[] = {
+    {"gzip", {"\x1f\x8b", 2}, false, New_Gzip_Decoder},
+    {"zstd", {"\x28\xb5\x2f\xfd", 4}, false, New_Zstd_Decoder},
+    {"bzip2", {"BZh", 3}, true, New_Bzip2_Decoder},
+    {"xz", {"\xfd" "7zXZ\0", 6}, false, New_Xz_Decoder},
+};
+constexpr std::size_t Sniff_Size = 6;  // the longest magic number
+
+const Format* Format_Of(std::string_view head) {
+  for (const Format& f : Formats) {
+    if (!head.starts_with(f.magic)) continue;
+    if (!f.level_digit) return &f;
+    const std::size_t at = f.magic.size();
+    if (head.size() > at && head[at] >= '1' && head[at] <= '9') return &f;
+  }
+  return nullptr;
+}
+
+// A descriptor's bytes, of which the first few were read ahead to tell the
+// format; they are delivered first.
+class Sniffed_Source final : public Byte_Source {
+ public:
+  Sniffed_Source(int fd, std::string name) : fd_source_(fd, std::move(name)) {}
+
+  // Reads until Sniff_Size bytes are held or the input ends.
+  std::string_view Head() {
+    while (held_ < Sniff_Size && !ended_) {
+      const std::size_t n = fd_source_.Read(head_ + held_, Sniff_Size - held_);
+      held_ += n;
+      ended_ = n == 0;
+    }
+    return std::string_view(head_, held_);
+  }
+
+  std::size_t Read(char* buffer, std::size_t capacity) override {
+    if (delivered_ < held_) {
+      const std::size_t n = std::min(capacity, held_ - delivered_);
+      std::memcpy(buffer, head_ + delivered_, n);
+      delivered_ += n;
+      return n;
+    }
+    return ended_ ? 0 : fd_source_.Read(buffer, capacity);
+  }
+  bool May_Block() const override { return fd_source_.May_Block(); }
+  const std::string& Name() const override { return fd_source_.Name(); }
+
+ private:
+  Fd_Source fd_source_;
+  char head_[Sniff_Size];
+  std::size_t held_ = 0;
+  std::size_t delivered_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+Compressed_Source::Compressed_Source(std::unique_ptr<Byte_Source> compressed,
+                                     std::unique_ptr<Decoder> decoder)
+    : compressed_(std::move(compressed)),
+      decoder_(std::move(decoder)),
+      input_(new unsigned char[Buffer_Size]) {}
+
+std::string_view Compressed_Source::Peek(std::size_t count) {
+  if (held_ < count && !input_ended_) {
+    std::memmove(input_.get(), input_.get() + next_, held_);
+    next_ = 0;
+    while (held_ < count && !input_ended_) {
+      const std::size_t n =
+          compressed_->Read(reinterpret_cast<char*>(input_.get()) + held_, Buffer_Size - held_);
+      held_ += n;
+      input_ended_ = n == 0;
+    }
+  }
+  return std::string_view(reinterpret_cast<const char*>(input_.get()) + next_,
+                          std::min(held_, count));
+}
+
+void Compressed_Source::Fail(const std::string& message) const {
+  throw Failure(Decompression_Error, Name() + ": " + message);
+}
+
+std::size_t Compressed_Source::Read(char* buffer, std::size_t capacity) {
+  Decoder::Buffers io{nullptr, 0, reinterpret_cast<unsigned char*>(buffer), capacity};
+  std::size_t wanted = 1;  // compressed bytes to hold before decoding
+  for (;;) {
+    if (stream_start_) {
+      const std::string_view head = Peek(Decoder::Head_Size);
+      if (head.empty()) {
+        if (decoder_->May_End()) return 0;
+        Fail("truncated compressed data");
+      }
+      if (decoder_->Start_Stream(head) == Decoder::CORRUPT)
+        Fail("corrupt compressed data (" + decoder_->What() + ")");
+      stream_start_ = false;
+    }
+    Peek(wanted);
+    io.in = input_.get() + next_;
+    io.in_size = held_;
+    const std::size_t room = io.out_size;
+    const Decoder::Status status = decoder_->Decode(io, input_ended_);
+    const std::size_t used = held_ - io.in_size;
+    next_ += used;
+    held_ -= used;
+    // The text of this Read is dropped when a call fails: the decoder may
+    // have written bytes past the fault.
+    if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");
+    stream_start_ = status == Decoder::STREAM_END;
+    // Text is returned when the buffer is full, at a stream's end (its checks
+    // passed), or before a read that may wait. Otherwise decoding goes on, so
+    // that a stream whose last bytes are at hand is checked before its last
+    // text is delivered.
+    const std::size_t produced = capacity - io.out_size;
+    if (produced > 0 && (io.out_size == 0 || stream_start_ || compressed_->May_Block()))
+      return produced;
+    wanted = 1;
+    if (status == Decoder::OK && used == 0 && io.out_size == room) {
+      // No progress: the stream needs bytes that the input does not have.
+      // (A decoder takes bytes while it has room for text, so held_ is below
+      // Buffer_Size here.)
+      if (!input_ended_) {
+        wanted = held_ + 1;
+      } else if (produced > 0) {
+        return produced;  // the truncation is reported by the next Read
+      } else {
+        Fail("truncated compressed data");
+      }
+    }
+  }
+}
+
+std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
+                                         const std::function<void()>& before_blocking) {
+  auto source = std::make_unique<Sniffed_Source>(fd, std::move(name));
+  if (before_blocking && source->May_Block()) before_blocking();
+  const Format* format = Format_Of(source->Head());
+  if (format == nullptr) return source;
+  std::unique_ptr<Decoder> decoder = format->new_decoder();
+  if (!decoder)
+    throw Failure(Decompression_Error, source->Name() + ": " + format->name +
+                                           " input, but this tarvelo was built without " +
+                                           format->name + " support");
+  return std::make_unique<Compressed_Source>(std::move(source), std::move(decoder));
+}

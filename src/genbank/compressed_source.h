@@ -1,0 +1,68 @@
+// Compressed input. An input that begins with the magic number of gzip (1f 8b),
+// zstd (28 b5 2f fd), bzip2 ("BZh" and a digit 1 to 9) or xz (fd "7zXZ" 00) is
+// decompressed as it is read, one stream after another (gzip members, BGZF
+// blocks, zstd frames, bzip2 and xz streams); any other input, one shorter
+// than a magic number included, is delivered byte for byte. The format is told
+// by content alone, never by the name.
+//
+// Each format's library sits behind a Decoder (decoder.h); gzip uses ISA-L,
+// which measured fastest here, or zlib where ISA-L is not built, and messages
+// do not depend on which. A format can be left out at build time; such input
+// is refused by name. Memory is constant: a 256 KiB buffer of compressed bytes
+// and the decoder's state, whose window the stream's header sizes (32 KiB for
+// gzip, a few MiB for zstd, bzip2 and xz at their usual levels).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "genbank/decoder.h"
+#include "genbank/line_reader.h"
+
+// The decompressed text of the streams read from another source.
+//
+// Read throws Failure "TARVELO.READ_FILE.DECOMPRESSION_ERROR" with the message
+//   NAME: truncated compressed data          the input ends inside a stream,
+//                                            or a BGZF file without its end block
+//   NAME: corrupt compressed data (WHAT)     anything else that does not decode
+// NAME being the compressed source's name. Before a truncation everything
+// decodable is delivered; before corrupt data, everything that an earlier
+// Read delivered, which may hold damaged text: a stream's checksum is checked
+// at its end, as soon as its last bytes have arrived. Bytes after the last
+// stream must begin another: trailing garbage, zero padding included, is
+// corrupt data (xz stream padding excepted).
+class Compressed_Source : public Byte_Source {
+ public:
+  static constexpr std::size_t Buffer_Size = 256 * 1024;
+
+  Compressed_Source(std::unique_ptr<Byte_Source> compressed, std::unique_ptr<Decoder> decoder);
+  Compressed_Source(const Compressed_Source&) = delete;
+  Compressed_Source& operator=(const Compressed_Source&) = delete;
+
+  std::size_t Read(char* buffer, std::size_t capacity) override;
+  bool May_Block() const override { return compressed_->May_Block(); }
+  const std::string& Name() const override { return compressed_->Name(); }
+
+ private:
+  // The next Count compressed bytes, fewer only where the input ends.
+  std::string_view Peek(std::size_t count);
+  [[noreturn]] void Fail(const std::string& message) const;
+
+  std::unique_ptr<Byte_Source> compressed_;
+  std::unique_ptr<Decoder> decoder_;
+  std::unique_ptr<unsigned char[]> input_;
+  std::size_t next_ = 0;  // input_[next_, next_ + held_) are read and not yet used
+  std::size_t held_ = 0;
+  bool input_ended_ = false;
+  bool stream_start_ = true;  // the next compressed byte begins a stream
+};
+
+// The source for one input on Fd, which the caller opened and will close;
+// Name is the input's name for messages. Reads the first bytes to tell the
+// format, calling Before_Blocking first when that read may wait for a writer.
+// Those bytes are delivered by the returned source like all others.
+std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
+                                         const std::function<void()>& before_blocking);

@@ -1,0 +1,50 @@
+// One compression format's decoder, behind the interface that Compressed_Source
+// drives. A compressed input is one or more streams (gzip members, zstd
+// frames, bzip2 streams, xz streams) one after another; the source finds where
+// each begins and the decoder turns its bytes into text.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class Decoder {
+ public:
+  enum Status { OK, STREAM_END, CORRUPT };
+
+  // The compressed bytes not yet used and the room left for text; Decode
+  // moves both on.
+  struct Buffers {
+    const unsigned char* in;
+    std::size_t in_size;
+    unsigned char* out;
+    std::size_t out_size;
+  };
+
+  // How many of a stream's first bytes Start_Stream is shown.
+  static constexpr std::size_t Head_Size = 16;
+
+  virtual ~Decoder() = default;
+
+  // Prepares for a stream whose first bytes are Head (fewer only where the
+  // input ends sooner). CORRUPT when they cannot begin one.
+  virtual Status Start_Stream(std::string_view head) = 0;
+  // Decodes what it can; Finish tells that no compressed byte follows those
+  // in Io. STREAM_END: a stream ended with its checks passed, and the next
+  // byte, if any, begins another. Decoding progresses while Io has room and
+  // bytes; OK without progress at the end of the input means a cut stream.
+  virtual Status Decode(Buffers& io, bool finish) = 0;
+  // Why the last call returned CORRUPT, in words that do not depend on the
+  // library.
+  virtual std::string What() const = 0;
+  // Whether the input may end after the stream that ended last.
+  virtual bool May_End() const { return true; }
+};
+
+// The decoders, or null for a format this build leaves out. They throw
+// std::bad_alloc when memory runs short.
+std::unique_ptr<Decoder> New_Gzip_Decoder();
+std::unique_ptr<Decoder> New_Zstd_Decoder();
+std::unique_ptr<Decoder> New_Bzip2_Decoder();
+std::unique_ptr<Decoder> New_Xz_Decoder();

@@ -1,0 +1,69 @@
+// Zstandard frames, decoded with libzstd where it is built (TARVELO_WITH_ZSTD).
+#include "genbank/decoder.h"
+
+#ifdef TARVELO_WITH_ZSTD
+
+#include <zstd.h>
+#include <zstd_errors.h>
+
+#include <new>
+
+namespace {
+
+// Skippable frames may stand between the frames that hold text.
+bool Begins_Frame(std::string_view head) {
+  const std::string_view magic("\x28\xb5\x2f\xfd", 4), skippable("\x2a\x4d\x18", 3);
+  head = head.substr(0, 4);
+  return magic.starts_with(head) ||
+         ((head[0] & 0xf0) == 0x50 && skippable.starts_with(head.substr(1)));
+}
+
+class Zstd_Decoder final : public Decoder {
+ public:
+  Zstd_Decoder() : context_(ZSTD_createDCtx()) {
+    if (context_ == nullptr) throw std::bad_alloc();
+  }
+  ~Zstd_Decoder() override { ZSTD_freeDCtx(context_); }
+  Zstd_Decoder(const Zstd_Decoder&) = delete;
+  Zstd_Decoder& operator=(const Zstd_Decoder&) = delete;
+
+  Status Start_Stream(std::string_view head) override {
+    error_ = Begins_Frame(head) ? ZSTD_error_no_error : ZSTD_error_prefix_unknown;
+    return error_ == ZSTD_error_no_error ? OK : CORRUPT;
+  }
+  Status Decode(Buffers& io, bool) override {
+    ZSTD_inBuffer in{io.in, io.in_size, 0};
+    ZSTD_outBuffer out{io.out, io.out_size, 0};
+    const std::size_t result = ZSTD_decompressStream(context_, &out, &in);
+    io.in += in.pos;
+    io.in_size -= in.pos;
+    io.out += out.pos;
+    io.out_size -= out.pos;
+    if (!ZSTD_isError(result)) return result == 0 ? STREAM_END : OK;  // 0: a frame ended
+    error_ = ZSTD_getErrorCode(result);
+    if (error_ == ZSTD_error_memory_allocation) throw std::bad_alloc();
+    return CORRUPT;
+  }
+  std::string What() const override {
+    switch (error_) {
+      case ZSTD_error_prefix_unknown: return "not a zstd frame header";
+      case ZSTD_error_checksum_wrong: return "checksum mismatch";
+      case ZSTD_error_corruption_detected: return "invalid data";
+      default: return ZSTD_getErrorString(error_);
+    }
+  }
+
+ private:
+  ZSTD_DCtx* context_;
+  ZSTD_ErrorCode error_ = ZSTD_error_no_error;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> New_Zstd_Decoder() { return std::make_unique<Zstd_Decoder>(); }
+
+#else
+
+std::unique_ptr<Decoder> New_Zstd_Decoder() { return nullptr; }
+
+#endif

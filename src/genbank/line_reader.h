@@ -96,6 +96,20 @@ class Line_Reader {
     return true;
   }
 
+  // The buffered bytes from the start of the next line, for a caller that
+  // takes whole lines at once; empty when the last line delivered was a piece
+  // of a longer physical line. Sequence_Lines_Reach bytes past them are
+  // readable.
+  std::string_view Buffered_Lines() const {
+    return at_line_start_ ? std::string_view(buffer_.get() + begin_, Available()) : std::string_view();
+  }
+  // Takes the first N bytes of Buffered_Lines(): Lines whole lines, the last
+  // one ending with its line feed.
+  void Skip_Lines(std::size_t n, std::size_t lines) {
+    begin_ += n;
+    line_number_ += lines;
+  }
+
   // The number of the physical line that the last delivered line belongs to.
   std::size_t Line_Number() const { return line_number_; }
   const std::string& Name() const { return source_.Name(); }
@@ -103,7 +117,8 @@ class Line_Reader {
  private:
   // Readable bytes beyond the buffered data, so that the line-feed search may
   // look at whole vector blocks.
-  static constexpr std::size_t Padding = Line_Feed_Search_Reach;
+  static constexpr std::size_t Padding =
+      Line_Feed_Search_Reach > Sequence_Lines_Reach ? Line_Feed_Search_Reach : Sequence_Lines_Reach;
   static_assert(Line_Feed_Search_Span == Line_Capacity);
 
   std::size_t Available() const { return end_ - begin_; }

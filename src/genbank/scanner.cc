@@ -18,7 +18,8 @@ struct Keyword {
   Line_Role role;
 };
 
-// Compared in this order; the first that matches decides.
+// The keyword fields; no two share their first bytes, so the first byte (and
+// the third, after two blanks) tells which one a line can hold.
 constexpr std::array<Keyword, 8> Keywords = {{
     {"LOCUS       ", Line_Role::LOCUS},
     {"DEFINITION  ", Line_Role::DEFINITION},
@@ -49,6 +50,44 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
     {"         /lat_lon=\"", 'l'},
 }};
 
+// The keyword field that a line of 13 or more characters can begin with.
+constexpr const Keyword* Candidate_Keyword(std::string_view line) {
+  switch (line[0]) {
+    case 'L': return &Keywords[0];
+    case 'D': return &Keywords[1];
+    case 'A': return &Keywords[2];
+    case 'S': return &Keywords[3];
+    case ' ':
+      switch (line[2]) {
+        case 'O': return &Keywords[4];
+        case 'A': return &Keywords[5];
+        case 'J': return &Keywords[6];
+        case ' ': return &Keywords[7];
+      }
+  }
+  return nullptr;
+}
+
+// The qualifier that the text from column 13 of a line can begin with.
+constexpr const Qualifier* Candidate_Qualifier(std::string_view rest) {
+  if (rest.size() < 11 || rest[9] != '/') return nullptr;
+  switch (rest[10]) {
+    case 'd': return &Qualifiers[0];
+    case 's': return &Qualifiers[1];
+    case 'c': return &Qualifiers[2];
+    case 'l': return &Qualifiers[3];
+  }
+  return nullptr;
+}
+
+static_assert([] {
+  for (const Keyword& k : Keywords)
+    if (Candidate_Keyword(k.field) != &k) return false;
+  for (const Qualifier& q : Qualifiers)
+    if (Candidate_Qualifier(q.text) != &q) return false;
+  return true;
+}());
+
 bool Is_Locus_Line(std::string_view line) {
   return line.size() > Field_Width && line.starts_with(Keywords[0].field);
 }
@@ -61,7 +100,9 @@ class Scanner {
 
   void Run() {
     std::string_view line;
-    while (!input_.At_End() && input_.Next_Line(line)) {
+    while (!input_.At_End()) {
+      if (state_.Position == SEQUENCE && Ordinary_Sequence_Lines()) continue;
+      if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
         Sequence_Section_Line(line);
       } else if (line.size() <= Field_Width) {
@@ -81,6 +122,19 @@ class Scanner {
   }
 
   void Store(char letter, std::string_view text) { To_Lc(text, config_, components_[letter]); }
+
+  // Takes the buffered run of ordinary sequence lines (each beginning with a
+  // blank and short enough to arrive whole), which no rule but the letter
+  // filter touches, at once; false when the next line needs the rules below.
+  bool Ordinary_Sequence_Lines() {
+    const std::string_view bytes = input_.Buffered_Lines();
+    if (bytes.empty()) return false;
+    const Sequence_Run run = config_.Tab_Separated ? Sequence_Lines(bytes.data(), bytes.size(), nullptr)
+                                                   : sink_.Sequence_Lines(bytes);
+    if (run.consumed == 0) return false;
+    input_.Skip_Lines(run.consumed, run.lines);
+    return true;
+  }
 
   void Sequence_Section_Line(std::string_view line) {
     // Most lines here are sequence data, which begins with a blank.
@@ -105,9 +159,9 @@ class Scanner {
   void Keyword_Line(std::string_view line) {
     const std::string_view field = line.substr(0, Field_Width);
     const std::string_view value = line.substr(Field_Width);
-    for (const Keyword& keyword : Keywords) {
-      if (field != keyword.field) continue;
-      switch (keyword.role) {
+    const Keyword* keyword = Candidate_Keyword(line);
+    if (keyword != nullptr && field == keyword->field) {
+      switch (keyword->role) {
         case Line_Role::LOCUS:
           Start_Record(line);
           break;
@@ -144,7 +198,6 @@ class Scanner {
           Qualifier_Line(line);
           break;
       }
-      return;
     }
   }
 
@@ -181,9 +234,11 @@ class Scanner {
 
   void Qualifier_Line(std::string_view line) {
     const std::string_view rest = line.substr(Field_Width);
-    for (const Qualifier& q : Qualifiers) {
+    const Qualifier* candidate = Candidate_Qualifier(rest);
+    if (candidate != nullptr) {
+      const Qualifier& q = *candidate;
       // The value needs at least one character before the closing quote.
-      if (rest.size() < q.text.size() + 2 || !rest.starts_with(q.text)) continue;
+      if (rest.size() < q.text.size() + 2 || !rest.starts_with(q.text)) return;
       const std::string_view value = rest.substr(q.text.size(), rest.size() - q.text.size() - 1);
       if (q.letter == 'i') {
         Test(JOURNAL, line);
@@ -196,7 +251,6 @@ class Scanner {
       } else {
         Store(q.letter, value);
       }
-      return;
     }
   }
 

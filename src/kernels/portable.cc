@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -31,6 +32,24 @@ std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {
     kept += Is_Letter[static_cast<unsigned char>(c)];
   }
   return kept;
+}
+
+Sequence_Run Sequence_Lines_Portable(const char* in, std::size_t n, char* out) {
+  Sequence_Run run;
+  while (run.consumed < n && in[run.consumed] == ' ') {
+    const char* line = in + run.consumed;
+    const std::size_t reach = std::min(n - run.consumed, Longest_Ordinary_Line + 1);
+    const void* lf = std::memchr(line, '\n', reach);
+    if (lf == nullptr) break;
+    const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
+    if (out != nullptr) {
+      run.written += Keep_Letters_Portable(line, length, out + run.written);
+      out[run.written++] = '\n';
+    }
+    run.consumed += length + 1;
+    ++run.lines;
+  }
+  return run;
 }
 
 }  // namespace Kernel_Variants

@@ -9,15 +9,20 @@ namespace {
 using namespace Kernel_Variants;
 
 constexpr std::array<Kernel_Set, 4> Sets = {{
-    {Kernel_Level::PORTABLE, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
+    {Kernel_Level::PORTABLE, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable,
+     Sequence_Lines_Portable},
 #if defined(__x86_64__)
-    {Kernel_Level::SSSE3, "ssse3", Find_Line_Feed_Sse2, Keep_Letters_Ssse3},
-    {Kernel_Level::AVX2, "avx2", Find_Line_Feed_Avx2, Keep_Letters_Ssse3},
-    {Kernel_Level::AVX512, "avx512", Find_Line_Feed_Avx512, Keep_Letters_Avx512},
+    {Kernel_Level::SSSE3, "ssse3", Find_Line_Feed_Sse2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX2, "avx2", Find_Line_Feed_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX512, "avx512", Find_Line_Feed_Avx512, Keep_Letters_Avx512,
+     Sequence_Lines_Avx512},
 #else
-    {Kernel_Level::SSSE3, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
-    {Kernel_Level::AVX2, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
-    {Kernel_Level::AVX512, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
+    {Kernel_Level::SSSE3, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable,
+     Sequence_Lines_Portable},
+    {Kernel_Level::AVX2, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable,
+     Sequence_Lines_Portable},
+    {Kernel_Level::AVX512, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable,
+     Sequence_Lines_Portable},
 #endif
 }};
 static_assert([] {

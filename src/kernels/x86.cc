@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "kernels/kernels.h"
+#include "kernels/line_blocks.h"
 #include "kernels/variants.h"
 
 namespace Kernel_Variants {
@@ -73,6 +74,23 @@ __attribute__((target("ssse3"))) std::size_t Compact_Ssse3(__m128i v, unsigned m
   return Compaction.count[lo] + Compaction.count[hi];
 }
 
+#define AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt")))
+
+AVX512_TARGET inline __mmask64 Letter_Mask_Avx512(__m512i v) {
+  const __mmask64 ascii = _mm512_cmplt_epu8_mask(
+      _mm512_sub_epi8(_mm512_or_si512(v, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a')),
+      _mm512_set1_epi8(26));
+  const __mmask64 latin = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(192))) &
+                          _mm512_cmpneq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(215))) &
+                          _mm512_cmpneq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(247)));
+  return ascii | latin;
+}
+
+// The bytes of V equal to C, as bits 0-15.
+__attribute__((target("ssse3"))) inline std::uint64_t Equal_Ssse3(__m128i v, char c) {
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+}
+
 }  // namespace
 
 std::size_t Find_Line_Feed_Sse2(const char* p) {
@@ -116,29 +134,70 @@ __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, 
   return kept;
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t
-Keep_Letters_Avx512(const char* in, std::size_t n, char* out) {
-  const __m512i case_bit = _mm512_set1_epi8(0x20);
-  const __m512i a = _mm512_set1_epi8('a');
-  const __m512i letters = _mm512_set1_epi8(26);
-  const __m512i high = _mm512_set1_epi8(static_cast<char>(192));
-  const __m512i times = _mm512_set1_epi8(static_cast<char>(215));
-  const __m512i divide = _mm512_set1_epi8(static_cast<char>(247));
+AVX512_TARGET std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, char* out) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < n; i += 64) {
     const std::size_t left = n - i;
     const __mmask64 load = left >= 64 ? ~__mmask64{0} : _bzhi_u64(~0ULL, static_cast<unsigned>(left));
     const __m512i v = _mm512_maskz_loadu_epi8(load, in + i);
-    const __mmask64 ascii =
-        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(_mm512_or_si512(v, case_bit), a), letters);
-    const __mmask64 latin = _mm512_cmpge_epu8_mask(v, high) & _mm512_cmpneq_epi8_mask(v, times) &
-                            _mm512_cmpneq_epi8_mask(v, divide);
-    const __mmask64 keep = (ascii | latin) & load;
+    const __mmask64 keep = Letter_Mask_Avx512(v) & load;
     // A compress into a register and a plain store: the compressing store is slow on some cores.
     _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi8(keep, v));
     kept += static_cast<std::size_t>(_mm_popcnt_u64(keep));
   }
   return kept;
+}
+
+// One block of 64 bytes per step: one mask of the letters and line feeds, one
+// compress, one store; the line rules look at the masks only.
+__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n,
+                                                                    char* out) {
+  Line_Blocks blocks;
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < n; i += Block) {
+    const std::uint64_t valid = Below(n - i);
+    __m128i v[4];
+    std::uint64_t line_feeds = 0, blanks = 0, letters = 0;
+    for (int j = 0; j < 4; ++j) {
+      v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16 * j));
+      line_feeds |= Equal_Ssse3(v[j], '\n') << (16 * j);
+      blanks |= Equal_Ssse3(v[j], ' ') << (16 * j);
+      if (out != nullptr) letters |= std::uint64_t{Letter_Mask_Ssse3(v[j])} << (16 * j);
+    }
+    line_feeds &= valid;
+    blanks &= valid;
+    std::uint64_t keep = out != nullptr ? (letters | line_feeds) & valid : 0;
+    const std::size_t stop = blocks.Stop(i, line_feeds, blanks, valid);
+    if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
+    std::size_t w = written;
+    for (int j = 0; j < 4 && out != nullptr; ++j)
+      w += Compact_Ssse3(v[j], static_cast<unsigned>(keep >> (16 * j)) & 0xffff, out + w);
+    if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written);
+    blocks.Advance(i, line_feeds, keep, written);
+    written += Ones(keep);
+  }
+  return blocks.Finish();
+}
+
+AVX512_TARGET Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out) {
+  const __m512i line_feed = _mm512_set1_epi8('\n');
+  const __m512i blank = _mm512_set1_epi8(' ');
+  Line_Blocks blocks;
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < n; i += Block) {
+    const std::uint64_t valid = Below(n - i);
+    const __m512i v = _mm512_maskz_loadu_epi8(valid, in + i);
+    const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
+    const std::uint64_t blanks = _mm512_cmpeq_epi8_mask(v, blank);
+    std::uint64_t keep = out != nullptr ? (Letter_Mask_Avx512(v) | line_feeds) & valid : 0;
+    const std::size_t stop = blocks.Stop(i, line_feeds, blanks, valid);
+    if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
+    if (out != nullptr) _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
+    if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written);
+    blocks.Advance(i, line_feeds, keep, written);
+    written += Ones(keep);
+  }
+  return blocks.Finish();
 }
 
 }  // namespace Kernel_Variants

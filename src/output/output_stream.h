@@ -41,6 +41,8 @@ class Output_Stream {
     return buffer_.get() + used_;
   }
   void Commit(std::size_t n) { used_ += n; }
+  // The bytes that fit before the next flush.
+  std::size_t Room() const { return capacity_ - used_; }
 
   // Writes everything pending.
   void Flush();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,9 +91,9 @@ class Line_Reader {
   bool Next_Line(std::string_view& line) {
     if (Available() <= Line_Capacity) return Next_Line_Slow(line);
     // More than a full line is buffered: no refill can be needed.
-    const char* start = buffer_.get() + begin_;
-    const std::size_t lf = Find_Line_Feed(start);
-    Deliver(start, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
+    if (begin_ + Line_Capacity > marked_) Mark_Line_Feeds_Ahead();
+    const std::size_t lf = Line_Feed_Distance();
+    Deliver(buffer_.get() + begin_, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
     return true;
   }
 
@@ -118,14 +119,32 @@ class Line_Reader {
   // Readable bytes beyond the buffered data, so that the line-feed search may
   // look at whole vector blocks.
   static constexpr std::size_t Padding =
-      Line_Feed_Search_Reach > Sequence_Lines_Reach ? Line_Feed_Search_Reach : Sequence_Lines_Reach;
-  static_assert(Line_Feed_Search_Span == Line_Capacity);
+      Mark_Line_Feeds_Reach > Sequence_Lines_Reach ? Mark_Line_Feeds_Reach : Sequence_Lines_Reach;
+  // One bit per buffered byte, set for the line feeds (and two spare words,
+  // so that a search from any byte may read three).
+  static constexpr std::size_t Line_Feed_Words = Buffer_Size / 64 + 2;
+
+  // The distance from the next byte to the first line feed after it, when it
+  // is less than Line_Capacity; at least Line_Capacity otherwise. Needs the
+  // marks of the next Line_Capacity bytes, and more than a line buffered.
+  std::size_t Line_Feed_Distance() const {
+    const std::uint64_t* word = line_feeds_.get() + begin_ / 64;
+    const std::size_t shift = begin_ % 64;
+    if (const std::uint64_t m = word[0] >> shift; m != 0) return static_cast<std::size_t>(__builtin_ctzll(m));
+    if (word[1] != 0) return 64 - shift + static_cast<std::size_t>(__builtin_ctzll(word[1]));
+    if (word[2] != 0) return 128 - shift + static_cast<std::size_t>(__builtin_ctzll(word[2]));
+    return Line_Capacity;
+  }
 
   std::size_t Available() const { return end_ - begin_; }
   bool At_End_Slow();
   bool Next_Line_Slow(std::string_view& line);
   // Moves the unread bytes to the front and reads more; false at the end of input.
   bool Refill();
+  // Marks the line feeds of the next few thousand buffered bytes. Marking
+  // goes only as far as lines are read one by one: the runs that are taken
+  // whole are never marked.
+  void Mark_Line_Feeds_Ahead();
 
   // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
   void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {
@@ -139,8 +158,10 @@ class Line_Reader {
   Byte_Source& source_;
   std::function<void()> before_blocking_;
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<std::uint64_t[]> line_feeds_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
+  std::size_t marked_ = 0;  // the line feeds before it are marked, from the 64-byte word of begin_
   bool eof_ = false;
   bool at_line_start_ = true;
   std::size_t line_number_ = 0;

@@ -1,6 +1,8 @@
 #include "genbank/scanner.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "support/textutils.h"
 
@@ -49,6 +51,18 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
     {"         /country=\"", 'c'},
     {"         /lat_lon=\"", 'l'},
 }};
+
+// Compares two keyword fields as one 8-byte and one 4-byte word.
+bool Same_Field(std::string_view a, std::string_view b) {
+  static_assert(Field_Width == 8 + 4);
+  std::uint64_t a8, b8;
+  std::uint32_t a4, b4;
+  std::memcpy(&a8, a.data(), 8);
+  std::memcpy(&b8, b.data(), 8);
+  std::memcpy(&a4, a.data() + 8, 4);
+  std::memcpy(&b4, b.data() + 8, 4);
+  return a8 == b8 && a4 == b4;
+}
 
 // The keyword field that a line of 13 or more characters can begin with.
 constexpr const Keyword* Candidate_Keyword(std::string_view line) {
@@ -160,7 +174,7 @@ class Scanner {
     const std::string_view field = line.substr(0, Field_Width);
     const std::string_view value = line.substr(Field_Width);
     const Keyword* keyword = Candidate_Keyword(line);
-    if (keyword != nullptr && field == keyword->field) {
+    if (keyword != nullptr && Same_Field(field, keyword->field)) {
       switch (keyword->role) {
         case Line_Role::LOCUS:
           Start_Record(line);

@@ -8,14 +8,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
-// How many bytes from P a line-feed search may read; the caller guarantees
-// they are readable (the line reader pads its buffer).
-inline constexpr std::size_t Line_Feed_Search_Reach = 128;
-// How far a line-feed search looks.
-inline constexpr std::size_t Line_Feed_Search_Span = 100;
+// How many bytes past its input a line-feed marker may read; the caller
+// guarantees they are readable (the line reader pads its buffer).
+inline constexpr std::size_t Mark_Line_Feeds_Reach = 64;
 // Bytes past the kept letters that a letter filter may overwrite.
 inline constexpr std::size_t Keep_Letters_Slack = 64;
 // How many bytes past its input a sequence-line kernel may read.
@@ -38,9 +37,9 @@ enum class Kernel_Level { PORTABLE, SSSE3, AVX2, AVX512 };
 struct Kernel_Set {
   Kernel_Level level;
   std::string_view name;
-  // The offset of the first line feed among the first Line_Feed_Search_Span
-  // bytes at P, or Line_Feed_Search_Span when there is none.
-  std::size_t (*find_line_feed)(const char* p);
+  // Marks the line feeds of P[0..N): bit J % 64 of Bits[J / 64] is set when
+  // P[J] is a line feed, and clear otherwise, also past N in the last word.
+  void (*mark_line_feeds)(const char* p, std::size_t n, std::uint64_t* bits);
   // Copies the letters of In[0..N) ('A'-'Z', 'a'-'z' and the ISO 8859-1
   // letters 192-214, 216-246, 248-255) to Out, in order, and returns how many.
   // Out needs room for N + Keep_Letters_Slack bytes; In is read only within
@@ -62,7 +61,9 @@ const Kernel_Set& Kernels_Of(Kernel_Level level);
 // The kernels chosen at start-up: the last of the available levels.
 extern const Kernel_Set* const Chosen_Kernels;
 
-inline std::size_t Find_Line_Feed(const char* p) { return Chosen_Kernels->find_line_feed(p); }
+inline void Mark_Line_Feeds(const char* p, std::size_t n, std::uint64_t* bits) {
+  Chosen_Kernels->mark_line_feeds(p, n, bits);
+}
 inline std::size_t Keep_Letters(const char* in, std::size_t n, char* out) {
   return Chosen_Kernels->keep_letters(in, n, out);
 }

@@ -18,10 +18,13 @@ constexpr auto Is_Letter = [] {
 
 }  // namespace
 
-std::size_t Find_Line_Feed_Portable(const char* p) {
-  const void* lf = std::memchr(p, '\n', Line_Feed_Search_Span);
-  return lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p)
-                       : Line_Feed_Search_Span;
+void Mark_Line_Feeds_Portable(const char* p, std::size_t n, std::uint64_t* bits) {
+  for (std::size_t word = 0; word * 64 < n; ++word) {
+    std::uint64_t mask = 0;
+    for (std::size_t j = word * 64; j < n && j < word * 64 + 64; ++j)
+      mask |= std::uint64_t{p[j] == '\n'} << (j % 64);
+    bits[word] = mask;
+  }
 }
 
 std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {

@@ -97,18 +97,16 @@ class Line_Reader {
     return true;
   }
 
-  // The buffered bytes from the start of the next line, for a caller that
-  // takes whole lines at once; empty when the last line delivered was a piece
-  // of a longer physical line. Sequence_Lines_Reach bytes past them are
-  // readable.
-  std::string_view Buffered_Lines() const {
-    return at_line_start_ ? std::string_view(buffer_.get() + begin_, Available()) : std::string_view();
-  }
-  // Takes the first N bytes of Buffered_Lines(): Lines whole lines, the last
-  // one ending with its line feed.
-  void Skip_Lines(std::size_t n, std::size_t lines) {
+  // The buffered bytes, from the next one on, for a caller that takes whole
+  // lines at once. Sequence_Lines_Reach bytes past them are readable.
+  std::string_view Buffered() const { return std::string_view(buffer_.get() + begin_, Available()); }
+  // Takes the first N bytes of Buffered(): the rest of the current physical
+  // line or a new line, then further lines, Line_Feeds line feeds in all, the
+  // last of them ending the N bytes.
+  void Skip_Lines(std::size_t n, std::size_t line_feeds) {
     begin_ += n;
-    line_number_ += lines;
+    line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;
+    at_line_start_ = true;
   }
 
   // The number of the physical line that the last delivered line belongs to.

@@ -137,14 +137,13 @@ class Scanner {
 
   void Store(char letter, std::string_view text) { To_Lc(text, config_, components_[letter]); }
 
-  // Takes the buffered run of ordinary sequence lines (each beginning with a
-  // blank and short enough to arrive whole), which no rule but the letter
-  // filter touches, at once; false when the next line needs the rules below.
+  // Lets the sink take the buffered run of ordinary sequence lines (each
+  // beginning with a blank and short enough to arrive whole), which no rule
+  // below touches, at once; false when the next line needs the rules below.
   bool Ordinary_Sequence_Lines() {
-    const std::string_view bytes = input_.Buffered_Lines();
+    const std::string_view bytes = input_.Buffered();
     if (bytes.empty()) return false;
-    const Sequence_Run run = config_.Tab_Separated ? Sequence_Lines(bytes.data(), bytes.size(), nullptr)
-                                                   : sink_.Sequence_Lines(bytes);
+    const Sequence_Run run = sink_.Sequence_Lines(bytes);
     if (run.consumed == 0) return false;
     input_.Skip_Lines(run.consumed, run.lines);
     return true;

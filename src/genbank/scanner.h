@@ -23,9 +23,10 @@ class Record_Sink {
   // blanks included; may be empty).
   virtual void Sequence_Line(std::string_view line) = 0;
   // May take, in one call, the ordinary sequence lines at the front of Bytes
-  // (buffered input that begins a line; see Sequence_Lines in kernels.h) and
-  // write them as Sequence_Line would; returns what it took. A sink that does
-  // not takes nothing, and every line comes to Sequence_Line.
+  // (buffered input that begins a line; see Sequence_Lines in kernels.h):
+  // writes them as Sequence_Line would, or drops them under Tab_Separated as
+  // the scanner would; returns what it took. A sink that takes nothing gets
+  // every line one by one.
   virtual Sequence_Run Sequence_Lines(std::string_view bytes) {
     (void)bytes;
     return {};

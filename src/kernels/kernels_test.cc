@@ -1,9 +1,11 @@
 #include "kernels/kernels.h"
+#include "kernels/test_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/textutils.h"
 
@@ -42,6 +44,30 @@ TEST(Kernels, EveryLevelGivesThePortableAnswers) {
       std::string in;
       for (std::size_t i = 0; i < n; ++i) in += alphabet[random() % alphabet.size()];
       ASSERT_EQ(Letters(k, in), Letters(portable, in)) << k.name << " " << n;
+    }
+  }
+}
+
+std::string Run_Of(const Kernel_Set& k, const std::string& in, bool writing) {
+  std::string padded = in + std::string(Sequence_Lines_Reach, '\n');
+  std::string out(in.size() + Keep_Letters_Slack, '?');
+  const Sequence_Run run = k.sequence_lines(padded.data(), in.size(), writing ? out.data() : nullptr);
+  out.resize(run.written);
+  return std::to_string(run.consumed) + " " + std::to_string(run.lines) + " " + out;
+}
+
+// Every level takes the same run of lines and writes the same letters as the
+// portable level, which takes line by line: whatever line ends the run, in
+// whichever block, and wherever the input ends.
+TEST(Kernels, EveryLevelTakesTheSameSequenceLines) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string in = Test_Lines::Sequence_Section(random, random() % 14);
+    if (random() % 3 == 0) in.resize(random() % (in.size() + 1));
+    for (bool writing : {true, false}) {
+      const std::string expected = Run_Of(Kernels_Of(Kernel_Level::PORTABLE), in, writing);
+      for (Kernel_Level level : Available_Kernel_Levels())
+        ASSERT_EQ(Run_Of(Kernels_Of(level), in, writing), expected) << Kernels_Of(level).name << " " << in;
     }
   }
 }

@@ -36,6 +36,7 @@ void Record_Writer::Sequence_Line(std::string_view line) {
 }
 
 Sequence_Run Record_Writer::Sequence_Lines(std::string_view bytes) {
+  if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);
   // A nearly full buffer is written out first, so that each call can take a
   // long run of lines.
   constexpr std::size_t Least_Room = 16 * 1024;

@@ -110,7 +110,10 @@ class Scanner {
  public:
   Scanner(Line_Reader& input, Reader_State& state, const Run_Configuration& config,
           Label_Components& components, Record_Sink& sink)
-      : input_(input), state_(state), config_(config), components_(components), sink_(sink) {}
+      : input_(input), state_(state), config_(config), components_(components), sink_(sink) {
+    for (char letter : config_.Label_List) Wanted(letter) = true;
+    if (config_.M4_Mode) Wanted('a') = true;
+  }
 
   void Run() {
     std::string_view line;
@@ -135,7 +138,12 @@ class Scanner {
     Test_Pos(state_.Position, expected, config_.Format_Check, line);
   }
 
-  void Store(char letter, std::string_view text) { To_Lc(text, config_, components_[letter]); }
+  // Only the components that the output shows are cleaned and stored: the
+  // others are never read.
+  bool& Wanted(char letter) { return wanted_[static_cast<unsigned char>(letter)]; }
+  void Store(char letter, std::string_view text) {
+    if (Wanted(letter)) To_Lc(text, config_, components_[letter]);
+  }
 
   // Lets the sink take the buffered run of ordinary sequence lines (each
   // beginning with a blank and short enough to arrive whole), which no rule
@@ -184,7 +192,7 @@ class Scanner {
           break;
         case Line_Role::ACCESSION:
           Test(DEFINITION, line);
-          Store('a', Textutils::Remove(value, Strip_Set));
+          if (Wanted('a')) Store('a', Textutils::Remove(value, Strip_Set));
           break;
         case Line_Role::SOURCE:
           Test(ACCESSION, line);
@@ -223,7 +231,7 @@ class Scanner {
   void Read_Taxonomy() {
     std::string& taxonomy = state_.Taxonomy;
     taxonomy.clear();
-    const bool wanted = config_.Label_List.find('t') != std::string::npos;
+    const bool wanted = Wanted('t');
     std::string_view line;
     for (;;) {
       if (!input_.Next_Line(line)) throw End_Error(input_.Name(), input_.Line_Number());
@@ -273,6 +281,7 @@ class Scanner {
   Label_Components& components_;
   Record_Sink& sink_;
   std::string scratch_;
+  std::array<bool, 256> wanted_{};
 };
 
 }  // namespace

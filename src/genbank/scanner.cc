@@ -145,9 +145,10 @@ class Scanner {
     if (Wanted(letter)) To_Lc(text, config_, components_[letter]);
   }
 
-  // Lets the sink take the buffered run of ordinary sequence lines (each
-  // beginning with a blank and short enough to arrive whole), which no rule
-  // below touches, at once; false when the next line needs the rules below.
+  // Lets the sink take the buffered run of ordinary sequence lines (short
+  // enough to arrive whole, and beginning neither like "//" nor like LOCUS),
+  // which no rule below touches, at once; false when the next line needs the
+  // rules below.
   bool Ordinary_Sequence_Lines() {
     const std::string_view bytes = input_.Buffered();
     if (bytes.empty()) return false;

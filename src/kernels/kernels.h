@@ -46,9 +46,9 @@ struct Kernel_Set {
   // [0, N).
   std::size_t (*keep_letters)(const char* in, std::size_t n, char* out);
   // Takes the longest run of whole lines at the front of In[0..N) that each
-  // begin with a blank and hold at most Longest_Ordinary_Line characters
-  // before their line feed: the ordinary lines of a sequence section, which
-  // no other rule touches. Writes each line's letters and a line feed to Out,
+  // begin with neither '/' nor 'L' (as "//" and LOCUS do) and hold at most
+  // Longest_Ordinary_Line characters before their line feed: the ordinary
+  // lines of a sequence section, which no other rule touches. Writes each line's letters and a line feed to Out,
   // unless Out is null. In must be readable to N + Sequence_Lines_Reach; Out
   // needs room for N + Keep_Letters_Slack bytes.
   Sequence_Run (*sequence_lines)(const char* in, std::size_t n, char* out);

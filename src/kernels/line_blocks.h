@@ -24,26 +24,27 @@ inline std::size_t Ones(std::uint64_t mask) { return static_cast<std::size_t>(st
 // be given back whole.
 class Line_Blocks {
  public:
-  // True when the whole block at I may be taken: each line it begins starts
-  // with a blank, and the open line ends within Longest_Ordinary_Line bytes
-  // or goes on past the block still short enough.
-  bool Ordinary(std::size_t i, std::uint64_t line_feeds, std::uint64_t blanks) const {
+  // True when the whole block at I may be taken: no line it begins starts
+  // with a byte of Odd (the mask of the block's '/' and 'L'), and the open
+  // line ends within Longest_Ordinary_Line bytes or goes on past the block
+  // still short enough.
+  bool Ordinary(std::size_t i, std::uint64_t line_feeds, std::uint64_t odd) const {
     const std::uint64_t starts = (line_feeds << 1) | (line_start_ == i ? 1 : 0);
     const std::size_t first_line_feed = i + static_cast<std::size_t>(std::countr_zero(line_feeds));
-    return (starts & ~blanks) == 0 && first_line_feed - line_start_ <= Longest_Ordinary_Line;
+    return (starts & odd) == 0 && first_line_feed - line_start_ <= Longest_Ordinary_Line;
   }
 
   // Where the run must end, looking at the block at I (Valid is the mask of
   // its bytes inside the input); No_Stop when the block may be taken whole. A
-  // run ends at the first line that does not begin with a blank, at the open
+  // run ends at the first line that begins with a byte of Odd, at the open
   // line once it is too long, and before the piece of a line that the input
   // ends in.
-  std::size_t Stop(std::size_t i, std::uint64_t line_feeds, std::uint64_t blanks,
+  std::size_t Stop(std::size_t i, std::uint64_t line_feeds, std::uint64_t odd,
                    std::uint64_t valid) const {
     const std::size_t first_line_feed = i + static_cast<std::size_t>(std::countr_zero(line_feeds));
     if (first_line_feed - line_start_ > Longest_Ordinary_Line) return line_start_;
     const std::uint64_t starts = ((line_feeds << 1) | (line_start_ == i ? 1 : 0)) & valid;
-    const std::uint64_t unusual = starts & ~blanks;
+    const std::uint64_t unusual = starts & odd;
     std::size_t stop = unusual != 0 ? i + static_cast<std::size_t>(std::countr_zero(unusual)) : No_Stop;
     if (valid != ~0ULL) {
       const std::size_t end =

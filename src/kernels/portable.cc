@@ -39,7 +39,7 @@ std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {
 
 Sequence_Run Sequence_Lines_Portable(const char* in, std::size_t n, char* out) {
   Sequence_Run run;
-  while (run.consumed < n && in[run.consumed] == ' ') {
+  while (run.consumed < n && in[run.consumed] != '/' && in[run.consumed] != 'L') {
     const char* line = in + run.consumed;
     const std::size_t reach = std::min(n - run.consumed, Longest_Ordinary_Line + 1);
     const void* lf = std::memchr(line, '\n', reach);

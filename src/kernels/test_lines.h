@@ -10,10 +10,10 @@ namespace Test_Lines {
 
 // Lines that end a run of ordinary sequence lines, or just do not: lines of
 // 99, 100 and 101 characters (and a longer one whose second piece begins
-// with a blank), a carriage return at column 99 or 100, a line that does not
-// begin with a blank.
+// with a blank), a carriage return at column 99 or 100, lines that begin with
+// '/' or 'L', empty lines.
 inline const std::vector<std::string> Odd_Lines = {
-    "//\n", "//x\n", "LOCUS       A\n", "\n", "\r\n", "1 acgt\n", "\t acgt\n", "ORIGIN\n",
+    "//\n", "//x\n", "/\n", "LOCUS       A\n", "LOCUS\n", "L\n", "\n", "\r\n", "1 acgt\n", "\t acgt\n", "ORIGIN\n",
     " " + std::string(98, 'a') + "\n", " " + std::string(99, 'a') + "\n", " " + std::string(100, 'a') + "\n",
     " " + std::string(99, 'a') + " acgt\n",
     " " + std::string(97, 'a') + "\r\n", " " + std::string(98, 'a') + "\r\n", std::string(99, ' ') + "\n"};

@@ -77,6 +77,11 @@ AVX512_TARGET inline __mmask64 Letter_Mask_Avx512(__m512i v) {
   return ascii | latin;
 }
 
+// The bytes of V that end a run of sequence lines when they begin a line.
+AVX512_TARGET inline std::uint64_t Odd_Avx512(__m512i v) {
+  return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('L'));
+}
+
 // The bytes of V equal to C, as bits 0-15.
 __attribute__((target("ssse3"))) inline std::uint64_t Equal_Ssse3(__m128i v, char c) {
   return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
@@ -148,19 +153,18 @@ __attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* i
   for (std::size_t i = 0;; i += Block) {
     const std::uint64_t valid = i < n ? Below(n - i) : 0;
     __m128i v[4];
-    std::uint64_t line_feeds = 0, blanks = 0, letters = 0;
+    std::uint64_t line_feeds = 0, odd = 0, letters = 0;
     for (int j = 0; j < 4; ++j) {
       v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16 * j));
       line_feeds |= Equal_Ssse3(v[j], '\n') << (16 * j);
-      blanks |= Equal_Ssse3(v[j], ' ') << (16 * j);
+      odd |= (Equal_Ssse3(v[j], '/') | Equal_Ssse3(v[j], 'L')) << (16 * j);
       if (out != nullptr) letters |= std::uint64_t{Letter_Mask_Ssse3(v[j])} << (16 * j);
     }
     line_feeds &= valid;
-    blanks &= valid;
     std::uint64_t keep = out != nullptr ? (letters | line_feeds) & valid : 0;
     std::size_t stop = No_Stop;
-    if (valid != ~0ULL || !blocks.Ordinary(i, line_feeds, blanks)) {
-      stop = blocks.Stop(i, line_feeds, blanks, valid);
+    if (valid != ~0ULL || !blocks.Ordinary(i, line_feeds, odd)) {
+      stop = blocks.Stop(i, line_feeds, odd, valid);
       if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
     }
     std::size_t w = written;
@@ -177,7 +181,6 @@ namespace {
 template <bool Writing>
 AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t n, char* out) {
   const __m512i line_feed = _mm512_set1_epi8('\n');
-  const __m512i blank = _mm512_set1_epi8(' ');
   Line_Blocks blocks;
   std::size_t written = 0;
   std::size_t i = 0;
@@ -185,7 +188,7 @@ AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t 
   for (; i + Block <= n; i += Block) {
     const __m512i v = _mm512_loadu_si512(in + i);
     const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
-    if (!blocks.Ordinary(i, line_feeds, _mm512_cmpeq_epi8_mask(v, blank))) break;
+    if (!blocks.Ordinary(i, line_feeds, Odd_Avx512(v))) break;
     if (Writing) {
       const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
       _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
@@ -198,9 +201,8 @@ AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t 
     const std::uint64_t valid = i < n ? Below(n - i) : 0;
     const __m512i v = _mm512_maskz_loadu_epi8(valid, in + i);
     const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
-    const std::uint64_t blanks = _mm512_cmpeq_epi8_mask(v, blank);
     std::uint64_t keep = Writing ? (Letter_Mask_Avx512(v) | line_feeds) & valid : 0;
-    const std::size_t stop = blocks.Stop(i, line_feeds, blanks, valid);
+    const std::size_t stop = blocks.Stop(i, line_feeds, Odd_Avx512(v), valid);
     if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
     if (Writing) _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
     if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written, in, Writing);

@@ -118,7 +118,9 @@ class Scanner {
   void Run() {
     std::string_view line;
     while (!input_.At_End()) {
-      if (state_.Position == SEQUENCE && Ordinary_Sequence_Lines()) continue;
+      // A run ends before a line that needs the rules (or at the end of the
+      // buffered bytes): that line comes next, on its own.
+      if (state_.Position == SEQUENCE && Ordinary_Sequence_Lines() && input_.At_End()) break;
       if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
         Sequence_Section_Line(line);

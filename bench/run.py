@@ -8,7 +8,11 @@ times, alternating the commands round-robin:
   tarvelo FILE                            (FASTA, the default mode)
   tarvelo -t FILE                         (table rows, no sequence output)
   tarvelo -m out.m4 -l oatcshlpj FILE     (m4 definitions, long label list)
+  tarvelo FILE | cat                      (FASTA through a pipe)
   cat FILE > /dev/null, wc -l FILE        (floors)
+  cat FILE | cat                          (the floor of a pipe)
+  floor FILE                              (bench/floor.cc: read, keep the
+                                           letters and line feeds, write)
   EMBOSS seqret, Biopython SeqIO.convert  (peers, when installed)
 
 With --compressed (for example --compressed gz,zst,bz2,xz), each corpus is
@@ -18,7 +22,13 @@ FILE.EXT > /dev/null; MB/s there are of decompressed text.
 
 Standard output of every command goes to /dev/null. The result is a Markdown
 table (medians, MB/s of input, speed ratios, peak resident memory from
-/usr/bin/time -f %M) on standard output, also kept in bench/out/results.md.
+/usr/bin/time -f %M) on standard output, also kept in bench/out/results.md,
+followed by tarvelo's speed as a fraction of the floors measured in the run.
+
+The generated corpora are made by bench/gen_genbank.cc. With --real DIR, a
+corpus of real records is made as well: the GenBank files of DIR that convert
+on their own and twice in a row, concatenated and repeated to about 500 MB,
+in a scratch folder (--scratch, default the system's temporary folder).
 
 Standard library only; run with any python3:
 
@@ -45,6 +55,9 @@ REPO = os.path.dirname(BENCH)
 OUT = os.path.join(BENCH, "out")
 GEN_SRC = os.path.join(BENCH, "gen_genbank.cc")
 GEN_BIN = os.path.join(OUT, "gen_genbank")
+FLOOR_SRC = os.path.join(BENCH, "floor.cc")
+FLOOR_BIN = os.path.join(OUT, "floor")
+REAL_BYTES = 500_000_000
 TIME = "/usr/bin/time"
 DEBIAN_PYTHON = "/usr/bin/python3"
 LABELS = "oatcshlpj"
@@ -90,6 +103,55 @@ def build_generator():
     cmd = ["g++", "-std=c++20", "-O2", "-Wall", "-Wextra", "-o", GEN_BIN, GEN_SRC]
     if subprocess.run(cmd).returncode != 0:
         die("cannot build " + GEN_SRC)
+
+
+def build_floor():
+    if os.path.exists(FLOOR_BIN) and os.path.getmtime(FLOOR_BIN) >= os.path.getmtime(FLOOR_SRC):
+        return
+    log("building the floor program")
+    cmd = ["g++", "-std=c++20", "-O2", "-march=native", "-Wall", "-Wextra", "-o", FLOOR_BIN,
+           FLOOR_SRC]
+    if subprocess.run(cmd).returncode != 0:
+        die("cannot build " + FLOOR_SRC)
+
+
+def real_corpus(tarvelo, folder, scratch):
+    """Concatenates the files of FOLDER that tarvelo converts on their own and
+    twice in a row (so that they end cleanly), repeated to about REAL_BYTES, in
+    SCRATCH/tarvelo-real.gb. Returns (path, size in bytes, number of records)."""
+    texts = []
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if not os.path.isfile(path):
+            continue
+        with open(path, "rb") as f:
+            text = f.read()
+        if text[:2] == b"\x1f\x8b" or not text.startswith(b"LOCUS"):
+            continue
+        once = subprocess.run([tarvelo, path], capture_output=True)
+        twice = subprocess.run([tarvelo, path, path], capture_output=True)
+        if once.returncode or twice.returncode or not once.stdout or \
+                twice.stdout != once.stdout * 2:
+            continue
+        texts.append(text if text.endswith(b"\n") else text + b"\n")
+    if not texts:
+        die("no GenBank file in %s converts cleanly" % folder)
+    unit = b"".join(texts)
+    copies = max(1, REAL_BYTES // len(unit))
+    path = os.path.join(scratch, "tarvelo-real.gb")
+    stamp = path + ".stamp"
+    want = "%s %d %d" % (hashlib.sha256(unit).hexdigest()[:16], copies, len(unit) * copies)
+    if not (os.path.exists(path) and os.path.exists(stamp) and open(stamp).read().strip() == want
+            and os.path.getsize(path) == len(unit) * copies):
+        log("making %s: %d files, %d copies" % (path, len(texts), copies))
+        with open(path + ".tmp", "wb") as f:
+            for _ in range(copies):
+                f.write(unit)
+        os.replace(path + ".tmp", path)
+        with open(stamp, "w") as f:
+            f.write(want + "\n")
+    return path, len(unit) * copies, unit.count(b"\nLOCUS ") * copies + copies * \
+        (1 if unit.startswith(b"LOCUS") else 0)
 
 
 def generator_digest():
@@ -190,7 +252,12 @@ def commands(tarvelo, m4_path, peers):
         Command("tarvelo -t", "tarvelo -t FILE", [tarvelo, "-t", "FILE"], "tarvelo"),
         Command("tarvelo -m", "tarvelo -m out.m4 -l %s FILE" % LABELS,
                 [tarvelo, "-m", m4_path, "-l", LABELS, "FILE"], "tarvelo"),
+        Command("tarvelo | cat", "tarvelo FILE | cat > /dev/null",
+                ["sh", "-c", 'exec "$0" "$1" | cat', tarvelo, "FILE"], "tarvelo"),
         Command("cat", "cat FILE > /dev/null", ["cat", "FILE"], "floor"),
+        Command("cat | cat", "cat FILE | cat > /dev/null",
+                ["sh", "-c", 'exec cat "$0" | cat', "FILE"], "floor"),
+        Command("floor", "bench/floor.cc: floor FILE > /dev/null", [FLOOR_BIN, "FILE"], "floor"),
         Command("wc -l", "wc -l FILE", ["wc", "-l", "FILE"], "floor"),
     ]
     notes = []
@@ -325,18 +392,18 @@ def report(results, notes, args):
         for cmd in cmds:
             if cmd.failure:
                 lines.append("| %s | %s | | failed: %s | | | | |"
-                             % (corpus, cmd.key, cmd.failure.replace("|", "\\|")))
+                             % (corpus, cmd.key.replace("|", "\\|"), cmd.failure.replace("|", "\\|")))
             elif not cmd.times:
                 if cmd.kind == "peer" and skipped:
                     lines.append("| %s | %s | 0 | not run on this corpus | | | | |"
-                                 % (corpus, cmd.key))
+                                 % (corpus, cmd.key.replace("|", "\\|")))
                 continue
             else:
                 med = statistics.median(cmd.times)
                 r1 = fmt_ratio(med / ref["tarvelo"]) if "tarvelo" in ref else ""
                 r2 = fmt_ratio(med / ref["tarvelo -t"]) if "tarvelo -t" in ref else ""
                 lines.append("| %s | %s | %d | %.3f | %.0f | %.1f | %s | %s |"
-                             % (corpus, cmd.key, len(cmd.times), med, size / 1e6 / med,
+                             % (corpus, cmd.key.replace("|", "\\|"), len(cmd.times), med, size / 1e6 / med,
                                 max(cmd.rss_kb) / 1024, r1, r2))
             corpus = ""
     lines.append("")
@@ -344,6 +411,24 @@ def report(results, notes, args):
                  "`tarvelo -t FILE` by the row's speed: above 1, tarvelo is that many times "
                  "faster; below 1, it runs at that fraction of the row's speed. "
                  "Peak RSS is the largest of the runs (`/usr/bin/time -f %M`).")
+    lines.append("")
+    lines.append("tarvelo against the floors of the same run (speed of tarvelo / speed of the "
+                 "floor; above 1 for a pipe means tarvelo's pipe is faster than cat's):")
+    lines.append("")
+    lines.append("| corpus | `tarvelo` / `cat` | `tarvelo -t` / `cat` | `floor` / `cat` "
+                 "| `tarvelo` / `floor` | `tarvelo \\| cat` / `cat \\| cat` "
+                 "| `tarvelo` × seqret | `tarvelo` × Biopython |")
+    lines.append("|---|--:|--:|--:|--:|--:|--:|--:|")
+    for name, size, records, desc, cmds, skipped in results:
+        ref = {c.key: statistics.median(c.times) for c in cmds if c.times}
+
+        def frac(a, b):
+            return "%.2f" % (ref[b] / ref[a]) if a in ref and b in ref else ""
+        lines.append("| %s | %s | %s | %s | %s | %s | %s | %s |"
+                     % (name, frac("tarvelo", "cat"), frac("tarvelo -t", "cat"),
+                        frac("floor", "cat"), frac("tarvelo", "floor"),
+                        frac("tarvelo | cat", "cat | cat"), frac("tarvelo", "seqret"),
+                        frac("tarvelo", "Biopython")))
     lines.append("")
     lines.append("Commands (FILE is the corpus):")
     lines.append("")
@@ -369,7 +454,7 @@ def main():
     p.add_argument("--runs", type=int, default=5, help="timed runs per command (default 5)")
     p.add_argument("--peer-runs", type=int, default=3,
                    help="timed runs of each peer, at most --runs (default 3)")
-    p.add_argument("--peer-corpora", default=",".join(CORPORA),
+    p.add_argument("--peer-corpora", default=",".join(["real"] + list(CORPORA)),
                    help="comma-separated corpora on which peers run (default: all); "
                         "e.g. --peer-corpora tiny skips them on the big ones")
     p.add_argument("--corpus", action="append", choices=sorted(CORPORA),
@@ -380,6 +465,11 @@ def main():
     p.add_argument("--compressed", default="",
                    help="comma-separated extensions among %s: also time each corpus "
                         "compressed so" % ",".join(COMPRESSORS))
+    p.add_argument("--real", metavar="DIR",
+                   help="also time a corpus of the real GenBank records in DIR, "
+                        "repeated to about 500 MB")
+    p.add_argument("--scratch", default=tempfile.gettempdir(),
+                   help="folder for the corpus of real records (default: %(default)s)")
     args = p.parse_args()
 
     if args.runs < 1 or args.peer_runs < 1:
@@ -391,7 +481,7 @@ def main():
     if not os.access(TIME, os.X_OK):
         die("%s is missing; install it with: apt-get install time" % TIME)
     peer_corpora = set(filter(None, args.peer_corpora.split(",")))
-    unknown = peer_corpora - set(CORPORA)
+    unknown = peer_corpora - set(CORPORA) - {"real"}
     if unknown:
         die("unknown corpus in --peer-corpora: " + ", ".join(sorted(unknown)))
     peer_runs = min(args.peer_runs, args.runs)
@@ -404,6 +494,7 @@ def main():
             die("%s is not installed (needed by --compressed %s)" % (COMPRESSORS[ext][0][0], ext))
 
     build_generator()
+    build_floor()
     small, _, _ = make_corpus("small.gb", "tiny", 20)
     check = subprocess.run([args.tarvelo, small], capture_output=True)
     if check.returncode != 0:
@@ -411,15 +502,19 @@ def main():
                                     check.stderr.decode("latin-1").strip()))
 
     m4_path = os.path.join(OUT, "out.m4")
-    names = args.corpus or list(CORPORA)
+    names = (["real"] if args.real else []) + (args.corpus or list(CORPORA))
     results = []
     all_notes = []
     for name in names:
-        mode, full, quick, desc = CORPORA[name]
-        amount = quick if args.quick else full
-        desc = desc or "of %s bp" % format(amount, ",")
-        file_name = "%s%s.gb" % (name, "-quick" if args.quick else "")
-        path, size, records = make_corpus(file_name, mode, amount)
+        if name == "real":
+            path, size, records = real_corpus(args.tarvelo, args.real, args.scratch)
+            desc, file_name = "of %s, repeated" % os.path.basename(args.real.rstrip("/")), path
+        else:
+            mode, full, quick, desc = CORPORA[name]
+            amount = quick if args.quick else full
+            desc = desc or "of %s bp" % format(amount, ",")
+            file_name = "%s%s.gb" % (name, "-quick" if args.quick else "")
+            path, size, records = make_corpus(file_name, mode, amount)
         with_peers = not args.no_peers and name in peer_corpora
         cmds, notes = commands(args.tarvelo, m4_path, with_peers)
         if not with_peers and not args.no_peers:

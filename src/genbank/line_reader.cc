@@ -24,7 +24,8 @@ std::size_t Fd_Source::Read(char* buffer, std::size_t capacity) {
 Line_Reader::Line_Reader(Byte_Source& source, std::function<void()> before_blocking)
     : source_(source),
       before_blocking_(std::move(before_blocking)),
-      buffer_(new char[Buffer_Size + Padding]()) {}
+      buffer_(new char[Buffer_Size + Padding]()),
+      line_feeds_(new std::uint64_t[Line_Feed_Words]()) {}
 
 Line_Reader::~Line_Reader() = default;
 
@@ -34,6 +35,7 @@ bool Line_Reader::Refill() {
     std::memmove(buffer_.get(), buffer_.get() + begin_, Available());
     end_ -= begin_;
     begin_ = 0;
+    marked_ = 0;
   }
   if (before_blocking_ && source_.May_Block()) before_blocking_();
   const std::size_t n = source_.Read(buffer_.get() + end_, Buffer_Size - end_);
@@ -43,6 +45,14 @@ bool Line_Reader::Refill() {
   }
   end_ += n;
   return true;
+}
+
+void Line_Reader::Mark_Line_Feeds_Ahead() {
+  constexpr std::size_t Stretch = 4096;
+  const std::size_t from = (marked_ > begin_ ? marked_ : begin_) / 64 * 64;
+  const std::size_t to = from + Stretch < end_ ? from + Stretch : end_;
+  Mark_Line_Feeds(buffer_.get() + from, to - from, line_feeds_.get() + from / 64);
+  marked_ = to;
 }
 
 bool Line_Reader::At_End_Slow() {

@@ -5,7 +5,9 @@
 // apart from the end of the input.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -90,10 +92,22 @@ class Line_Reader {
   bool Next_Line(std::string_view& line) {
     if (Available() <= Line_Capacity) return Next_Line_Slow(line);
     // More than a full line is buffered: no refill can be needed.
-    const char* start = buffer_.get() + begin_;
-    const std::size_t lf = Find_Line_Feed(start);
-    Deliver(start, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
+    if (begin_ + Line_Capacity > marked_) Mark_Line_Feeds_Ahead();
+    const std::size_t lf = Line_Feed_Distance();
+    Deliver(buffer_.get() + begin_, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
     return true;
+  }
+
+  // The buffered bytes, from the next one on, for a caller that takes whole
+  // lines at once. Sequence_Lines_Reach bytes past them are readable.
+  std::string_view Buffered() const { return std::string_view(buffer_.get() + begin_, Available()); }
+  // Takes the first N bytes of Buffered(): the rest of the current physical
+  // line or a new line, then further lines, Line_Feeds line feeds in all, the
+  // last of them ending the N bytes.
+  void Skip_Lines(std::size_t n, std::size_t line_feeds) {
+    begin_ += n;
+    line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;
+    at_line_start_ = true;
   }
 
   // The number of the physical line that the last delivered line belongs to.
@@ -103,14 +117,36 @@ class Line_Reader {
  private:
   // Readable bytes beyond the buffered data, so that the line-feed search may
   // look at whole vector blocks.
-  static constexpr std::size_t Padding = Line_Feed_Search_Reach;
-  static_assert(Line_Feed_Search_Span == Line_Capacity);
+  static constexpr std::size_t Padding =
+      Mark_Line_Feeds_Reach > Sequence_Lines_Reach ? Mark_Line_Feeds_Reach : Sequence_Lines_Reach;
+  // One bit per buffered byte, set for the line feeds (and two spare words,
+  // so that a search from any byte may read three).
+  static constexpr std::size_t Line_Feed_Words = Buffer_Size / 64 + 2;
+
+  // The distance from the next byte to the first line feed after it, when it
+  // is less than Line_Capacity; at least Line_Capacity otherwise. Needs the
+  // marks of the next Line_Capacity bytes, and more than a line buffered.
+  std::size_t Line_Feed_Distance() const {
+    // The marks of the next 128 bytes as two words, taken without a branch:
+    // where a line ends is no pattern a processor could learn.
+    using Pair = unsigned __int128;
+    const std::uint64_t* word = line_feeds_.get() + begin_ / 64;
+    const unsigned shift = begin_ % 64;
+    const auto near = static_cast<std::uint64_t>((Pair{word[1]} << 64 | word[0]) >> shift);
+    const auto far = static_cast<std::uint64_t>((Pair{word[2]} << 64 | word[1]) >> shift);
+    const std::size_t distance = static_cast<std::size_t>(std::countr_zero(near));
+    return near != 0 ? distance : distance + static_cast<std::size_t>(std::countr_zero(far));
+  }
 
   std::size_t Available() const { return end_ - begin_; }
   bool At_End_Slow();
   bool Next_Line_Slow(std::string_view& line);
   // Moves the unread bytes to the front and reads more; false at the end of input.
   bool Refill();
+  // Marks the line feeds of the next few thousand buffered bytes. Marking
+  // goes only as far as lines are read one by one: the runs that are taken
+  // whole are never marked.
+  void Mark_Line_Feeds_Ahead();
 
   // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
   void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {
@@ -124,8 +160,10 @@ class Line_Reader {
   Byte_Source& source_;
   std::function<void()> before_blocking_;
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<std::uint64_t[]> line_feeds_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
+  std::size_t marked_ = 0;  // the line feeds before it are marked, from the 64-byte word of begin_
   bool eof_ = false;
   bool at_line_start_ = true;
   std::size_t line_number_ = 0;

@@ -1,6 +1,8 @@
 #include "genbank/scanner.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "support/textutils.h"
 
@@ -18,7 +20,8 @@ struct Keyword {
   Line_Role role;
 };
 
-// Compared in this order; the first that matches decides.
+// The keyword fields; no two share their first bytes, so the first byte (and
+// the third, after two blanks) tells which one a line can hold.
 constexpr std::array<Keyword, 8> Keywords = {{
     {"LOCUS       ", Line_Role::LOCUS},
     {"DEFINITION  ", Line_Role::DEFINITION},
@@ -49,6 +52,56 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
     {"         /lat_lon=\"", 'l'},
 }};
 
+// Compares two keyword fields as one 8-byte and one 4-byte word.
+bool Same_Field(std::string_view a, std::string_view b) {
+  static_assert(Field_Width == 8 + 4);
+  std::uint64_t a8, b8;
+  std::uint32_t a4, b4;
+  std::memcpy(&a8, a.data(), 8);
+  std::memcpy(&b8, b.data(), 8);
+  std::memcpy(&a4, a.data() + 8, 4);
+  std::memcpy(&b4, b.data() + 8, 4);
+  return a8 == b8 && a4 == b4;
+}
+
+// The keyword field that a line of 13 or more characters can begin with.
+constexpr const Keyword* Candidate_Keyword(std::string_view line) {
+  switch (line[0]) {
+    case 'L': return &Keywords[0];
+    case 'D': return &Keywords[1];
+    case 'A': return &Keywords[2];
+    case 'S': return &Keywords[3];
+    case ' ':
+      switch (line[2]) {
+        case 'O': return &Keywords[4];
+        case 'A': return &Keywords[5];
+        case 'J': return &Keywords[6];
+        case ' ': return &Keywords[7];
+      }
+  }
+  return nullptr;
+}
+
+// The qualifier that the text from column 13 of a line can begin with.
+constexpr const Qualifier* Candidate_Qualifier(std::string_view rest) {
+  if (rest.size() < 11 || rest[9] != '/') return nullptr;
+  switch (rest[10]) {
+    case 'd': return &Qualifiers[0];
+    case 's': return &Qualifiers[1];
+    case 'c': return &Qualifiers[2];
+    case 'l': return &Qualifiers[3];
+  }
+  return nullptr;
+}
+
+static_assert([] {
+  for (const Keyword& k : Keywords)
+    if (Candidate_Keyword(k.field) != &k) return false;
+  for (const Qualifier& q : Qualifiers)
+    if (Candidate_Qualifier(q.text) != &q) return false;
+  return true;
+}());
+
 bool Is_Locus_Line(std::string_view line) {
   return line.size() > Field_Width && line.starts_with(Keywords[0].field);
 }
@@ -57,11 +110,18 @@ class Scanner {
  public:
   Scanner(Line_Reader& input, Reader_State& state, const Run_Configuration& config,
           Label_Components& components, Record_Sink& sink)
-      : input_(input), state_(state), config_(config), components_(components), sink_(sink) {}
+      : input_(input), state_(state), config_(config), components_(components), sink_(sink) {
+    for (char letter : config_.Label_List) Wanted(letter) = true;
+    if (config_.M4_Mode) Wanted('a') = true;
+  }
 
   void Run() {
     std::string_view line;
-    while (!input_.At_End() && input_.Next_Line(line)) {
+    while (!input_.At_End()) {
+      // A run ends before a line that needs the rules (or at the end of the
+      // buffered bytes): that line comes next, on its own.
+      if (state_.Position == SEQUENCE && Ordinary_Sequence_Lines() && input_.At_End()) break;
+      if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
         Sequence_Section_Line(line);
       } else if (line.size() <= Field_Width) {
@@ -80,7 +140,25 @@ class Scanner {
     Test_Pos(state_.Position, expected, config_.Format_Check, line);
   }
 
-  void Store(char letter, std::string_view text) { To_Lc(text, config_, components_[letter]); }
+  // Only the components that the output shows are cleaned and stored: the
+  // others are never read.
+  bool& Wanted(char letter) { return wanted_[static_cast<unsigned char>(letter)]; }
+  void Store(char letter, std::string_view text) {
+    if (Wanted(letter)) To_Lc(text, config_, components_[letter]);
+  }
+
+  // Lets the sink take the buffered run of ordinary sequence lines (short
+  // enough to arrive whole, and beginning neither like "//" nor like LOCUS),
+  // which no rule below touches, at once; false when the next line needs the
+  // rules below.
+  bool Ordinary_Sequence_Lines() {
+    const std::string_view bytes = input_.Buffered();
+    if (bytes.empty()) return false;
+    const Sequence_Run run = sink_.Sequence_Lines(bytes);
+    if (run.consumed == 0) return false;
+    input_.Skip_Lines(run.consumed, run.lines);
+    return true;
+  }
 
   void Sequence_Section_Line(std::string_view line) {
     // Most lines here are sequence data, which begins with a blank.
@@ -105,9 +183,9 @@ class Scanner {
   void Keyword_Line(std::string_view line) {
     const std::string_view field = line.substr(0, Field_Width);
     const std::string_view value = line.substr(Field_Width);
-    for (const Keyword& keyword : Keywords) {
-      if (field != keyword.field) continue;
-      switch (keyword.role) {
+    const Keyword* keyword = Candidate_Keyword(line);
+    if (keyword != nullptr && Same_Field(field, keyword->field)) {
+      switch (keyword->role) {
         case Line_Role::LOCUS:
           Start_Record(line);
           break;
@@ -117,7 +195,7 @@ class Scanner {
           break;
         case Line_Role::ACCESSION:
           Test(DEFINITION, line);
-          Store('a', Textutils::Remove(value, Strip_Set));
+          if (Wanted('a')) Store('a', Textutils::Remove(value, Strip_Set));
           break;
         case Line_Role::SOURCE:
           Test(ACCESSION, line);
@@ -144,7 +222,6 @@ class Scanner {
           Qualifier_Line(line);
           break;
       }
-      return;
     }
   }
 
@@ -157,7 +234,7 @@ class Scanner {
   void Read_Taxonomy() {
     std::string& taxonomy = state_.Taxonomy;
     taxonomy.clear();
-    const bool wanted = config_.Label_List.find('t') != std::string::npos;
+    const bool wanted = Wanted('t');
     std::string_view line;
     for (;;) {
       // As everywhere, one final line feed left is the end of the input.
@@ -183,9 +260,11 @@ class Scanner {
 
   void Qualifier_Line(std::string_view line) {
     const std::string_view rest = line.substr(Field_Width);
-    for (const Qualifier& q : Qualifiers) {
+    const Qualifier* candidate = Candidate_Qualifier(rest);
+    if (candidate != nullptr) {
+      const Qualifier& q = *candidate;
       // The value needs at least one character before the closing quote.
-      if (rest.size() < q.text.size() + 2 || !rest.starts_with(q.text)) continue;
+      if (rest.size() < q.text.size() + 2 || !rest.starts_with(q.text)) return;
       const std::string_view value = rest.substr(q.text.size(), rest.size() - q.text.size() - 1);
       if (q.letter == 'i') {
         Test(JOURNAL, line);
@@ -198,7 +277,6 @@ class Scanner {
       } else {
         Store(q.letter, value);
       }
-      return;
     }
   }
 
@@ -208,6 +286,7 @@ class Scanner {
   Label_Components& components_;
   Record_Sink& sink_;
   std::string scratch_;
+  std::array<bool, 256> wanted_{};
 };
 
 }  // namespace

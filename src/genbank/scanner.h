@@ -22,6 +22,15 @@ class Record_Sink {
   // Called for each line of the sequence section, as read (position numbers and
   // blanks included; may be empty).
   virtual void Sequence_Line(std::string_view line) = 0;
+  // May take, in one call, the ordinary sequence lines at the front of Bytes
+  // (buffered input that begins a line; see Sequence_Lines in kernels.h):
+  // writes them as Sequence_Line would, or drops them under Tab_Separated as
+  // the scanner would; returns what it took. A sink that takes nothing gets
+  // every line one by one.
+  virtual Sequence_Run Sequence_Lines(std::string_view bytes) {
+    (void)bytes;
+    return {};
+  }
 };
 
 // The reader's state. It belongs to the run: nothing of it is reset between

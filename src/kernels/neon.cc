@@ -6,8 +6,6 @@
 
 #include <arm_neon.h>
 
-#include <algorithm>
-#include <bit>
 #include <cstdint>
 
 #include "kernels/kernels.h"
@@ -16,15 +14,7 @@ namespace Kernel_Variants {
 
 namespace {
 
-constexpr std::size_t Span = Line_Feed_Search_Span;
-
 const std::uint8_t* Bytes(const char* p) { return reinterpret_cast<const std::uint8_t*>(p); }
-
-// Four bits per byte of V, all set where a byte of V is all ones: the
-// narrowing shift keeps the middle byte of each pair.
-std::uint64_t Nibble_Mask(uint8x16_t v) {
-  return vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(vreinterpretq_u16_u8(v), 4)), 0);
-}
 
 // The letters of V as a 16-bit mask, bit I for byte I. Letters are
 // (c | 0x20) in 'a'..'z', or c >= 192 except 215 and 247.
@@ -52,18 +42,23 @@ std::size_t Compact_Neon(uint8x16_t v, unsigned mask, char* out) {
 
 }  // namespace
 
-// Every block up to the reach is compared, and the earliest block with a line
-// feed wins by selection, so that no branch depends on where the line ends.
-std::size_t Find_Line_Feed_Neon(const char* p) {
-  constexpr int blocks = 7;
-  static_assert(blocks * 16 >= Span && blocks * 16 <= Line_Feed_Search_Reach);
+// Each 64-byte block's line feeds become one word: the compare results,
+// weighted by their bit within each 8-byte half, are added pairwise until
+// eight bytes, one per 8 input bytes, remain.
+void Mark_Line_Feeds_Neon(const char* p, std::size_t n, std::uint64_t* bits) {
+  static constexpr std::uint8_t weights[16] = {1, 2, 4, 8, 16, 32, 64, 128,
+                                               1, 2, 4, 8, 16, 32, 64, 128};
+  const uint8x16_t w = vld1q_u8(weights);
   const uint8x16_t lf = vdupq_n_u8('\n');
-  std::size_t at = Span;
-  for (int i = blocks - 1; i >= 0; --i) {
-    const std::uint64_t found = Nibble_Mask(vceqq_u8(vld1q_u8(Bytes(p) + 16 * i), lf));
-    at = found != 0 ? 16 * static_cast<std::size_t>(i) + std::countr_zero(found) / 4 : at;
+  auto weighted = [&](const char* q) { return vandq_u8(vceqq_u8(vld1q_u8(Bytes(q)), lf), w); };
+  for (std::size_t i = 0; i < n; i += 64) {
+    const uint8x16_t ab = vpaddq_u8(weighted(p + i), weighted(p + i + 16));
+    const uint8x16_t cd = vpaddq_u8(weighted(p + i + 32), weighted(p + i + 48));
+    const uint8x16_t abcd = vpaddq_u8(ab, cd);
+    const std::uint64_t word = vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(abcd, abcd)), 0);
+    const std::size_t left = n - i;
+    bits[i / 64] = left >= 64 ? word : word & ((std::uint64_t{1} << left) - 1);
   }
-  return std::min(at, Span);
 }
 
 std::size_t Keep_Letters_Neon(const char* in, std::size_t n, char* out) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -17,10 +18,13 @@ constexpr auto Is_Letter = [] {
 
 }  // namespace
 
-std::size_t Find_Line_Feed_Portable(const char* p) {
-  const void* lf = std::memchr(p, '\n', Line_Feed_Search_Span);
-  return lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p)
-                       : Line_Feed_Search_Span;
+void Mark_Line_Feeds_Portable(const char* p, std::size_t n, std::uint64_t* bits) {
+  for (std::size_t word = 0; word * 64 < n; ++word) {
+    std::uint64_t mask = 0;
+    for (std::size_t j = word * 64; j < n && j < word * 64 + 64; ++j)
+      mask |= std::uint64_t{p[j] == '\n'} << (j % 64);
+    bits[word] = mask;
+  }
 }
 
 std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {
@@ -31,6 +35,24 @@ std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {
     kept += Is_Letter[static_cast<unsigned char>(c)];
   }
   return kept;
+}
+
+Sequence_Run Sequence_Lines_Portable(const char* in, std::size_t n, char* out) {
+  Sequence_Run run;
+  while (run.consumed < n && in[run.consumed] != '/' && in[run.consumed] != 'L') {
+    const char* line = in + run.consumed;
+    const std::size_t reach = std::min(n - run.consumed, Longest_Ordinary_Line + 1);
+    const void* lf = std::memchr(line, '\n', reach);
+    if (lf == nullptr) break;
+    const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - line);
+    if (out != nullptr) {
+      run.written += Keep_Letters_Portable(line, length, out + run.written);
+      out[run.written++] = '\n';
+    }
+    run.consumed += length + 1;
+    ++run.lines;
+  }
+  return run;
 }
 
 }  // namespace Kernel_Variants

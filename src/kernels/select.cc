@@ -8,13 +8,15 @@ using namespace Kernel_Variants;
 
 // The levels this build holds for its processor.
 constexpr Kernel_Set Sets[] = {
-    {Kernel_Level::PORTABLE, "portable", Find_Line_Feed_Portable, Keep_Letters_Portable},
+    {Kernel_Level::PORTABLE, "portable", Mark_Line_Feeds_Portable, Keep_Letters_Portable,
+     Sequence_Lines_Portable},
 #if defined(__x86_64__)
-    {Kernel_Level::SSSE3, "ssse3", Find_Line_Feed_Sse2, Keep_Letters_Ssse3},
-    {Kernel_Level::AVX2, "avx2", Find_Line_Feed_Avx2, Keep_Letters_Ssse3},
-    {Kernel_Level::AVX512, "avx512", Find_Line_Feed_Avx512, Keep_Letters_Avx512},
+    {Kernel_Level::SSSE3, "ssse3", Mark_Line_Feeds_Sse2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX2, "avx2", Mark_Line_Feeds_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX512, "avx512", Mark_Line_Feeds_Avx512, Keep_Letters_Avx512,
+     Sequence_Lines_Avx512},
 #elif defined(TARVELO_KERNELS_NEON)
-    {Kernel_Level::NEON, "neon", Find_Line_Feed_Neon, Keep_Letters_Neon},
+    {Kernel_Level::NEON, "neon", Mark_Line_Feeds_Neon, Keep_Letters_Neon, Sequence_Lines_Portable},
 #endif
 };
 
@@ -29,7 +31,8 @@ std::vector<Kernel_Level> Available_Kernel_Levels() {
   if (!__builtin_cpu_supports("avx2")) return levels;
   levels.push_back(Kernel_Level::AVX2);
   if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-      __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
+      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+      __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("popcnt"))
     levels.push_back(Kernel_Level::AVX512);
 #elif defined(TARVELO_KERNELS_NEON)
   levels.push_back(Kernel_Level::NEON);  // every aarch64 processor has it

@@ -10,21 +10,26 @@
 #define TARVELO_KERNELS_NEON 1
 #endif
 
+#include "kernels/kernels.h"
+
 namespace Kernel_Variants {
 
-std::size_t Find_Line_Feed_Portable(const char* p);
+void Mark_Line_Feeds_Portable(const char* p, std::size_t n, std::uint64_t* bits);
 std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out);
+Sequence_Run Sequence_Lines_Portable(const char* in, std::size_t n, char* out);
 
 #if defined(__x86_64__)
-std::size_t Find_Line_Feed_Sse2(const char* p);
-std::size_t Find_Line_Feed_Avx2(const char* p);
-std::size_t Find_Line_Feed_Avx512(const char* p);
+void Mark_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint64_t* bits);
+void Mark_Line_Feeds_Avx2(const char* p, std::size_t n, std::uint64_t* bits);
+void Mark_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint64_t* bits);
 std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n, char* out);
 std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, char* out);
+Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out);
+Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out);
 #endif
 
 #if defined(TARVELO_KERNELS_NEON)
-std::size_t Find_Line_Feed_Neon(const char* p);
+void Mark_Line_Feeds_Neon(const char* p, std::size_t n, std::uint64_t* bits);
 std::size_t Keep_Letters_Neon(const char* in, std::size_t n, char* out);
 #endif
 

@@ -8,21 +8,12 @@
 #include <cstdint>
 
 #include "kernels/kernels.h"
+#include "kernels/line_blocks.h"
 #include "kernels/variants.h"
 
 namespace Kernel_Variants {
 
 namespace {
-
-constexpr std::size_t Span = Line_Feed_Search_Span;
-
-// Every line-feed search compares whole blocks up to the reach, so that no
-// branch depends on where the line ends, and then takes the first line feed.
-std::size_t First_Of(std::uint64_t low, std::uint64_t high) {
-  const std::size_t at = low != 0 ? static_cast<std::size_t>(__builtin_ctzll(low))
-                                  : 64 + static_cast<std::size_t>(__builtin_ctzll(high | (1ULL << 63)));
-  return at < Span ? at : Span;
-}
 
 __attribute__((target("avx2"))) std::uint64_t Line_Feeds_Avx2(const char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -53,30 +44,53 @@ __attribute__((target("ssse3"))) std::size_t Compact_Ssse3(__m128i v, unsigned m
   return Compaction.count[lo] + Compaction.count[hi];
 }
 
+#define AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,lzcnt,popcnt")))
+
+AVX512_TARGET inline __mmask64 Letter_Mask_Avx512(__m512i v) {
+  const __mmask64 ascii = _mm512_cmplt_epu8_mask(
+      _mm512_sub_epi8(_mm512_or_si512(v, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a')),
+      _mm512_set1_epi8(26));
+  if (_mm512_movepi8_mask(v) == 0) return ascii;  // the usual case: no byte above 127
+  const __mmask64 latin = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(192))) &
+                          _mm512_cmpneq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(215))) &
+                          _mm512_cmpneq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(247)));
+  return ascii | latin;
+}
+
+// The bytes of V that end a run of sequence lines when they begin a line.
+AVX512_TARGET inline std::uint64_t Odd_Avx512(__m512i v) {
+  return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('L'));
+}
+
+// The bytes of V equal to C, as bits 0-15.
+__attribute__((target("ssse3"))) inline std::uint64_t Equal_Ssse3(__m128i v, char c) {
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+}
+
 }  // namespace
 
-std::size_t Find_Line_Feed_Sse2(const char* p) {
-  static_assert(7 * 16 >= Span && 7 * 16 <= Line_Feed_Search_Reach);
+void Mark_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint64_t* bits) {
   const __m128i lf = _mm_set1_epi8('\n');
-  auto block = [&](int i) -> std::uint64_t {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+  auto block = [&](std::size_t i) -> std::uint64_t {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
   };
-  return First_Of(block(0) | block(1) << 16 | block(2) << 32 | block(3) << 48,
-                  block(4) | block(5) << 16 | block(6) << 32);
+  for (std::size_t i = 0; i < n; i += Block)
+    bits[i / Block] =
+        (block(i) | block(i + 16) << 16 | block(i + 32) << 32 | block(i + 48) << 48) & Below(n - i);
 }
 
-__attribute__((target("avx2"))) std::size_t Find_Line_Feed_Avx2(const char* p) {
-  static_assert(4 * 32 >= Span && 4 * 32 <= Line_Feed_Search_Reach);
-  return First_Of(Line_Feeds_Avx2(p) | Line_Feeds_Avx2(p + 32) << 32,
-                  Line_Feeds_Avx2(p + 64) | Line_Feeds_Avx2(p + 96) << 32);
+__attribute__((target("avx2"))) void Mark_Line_Feeds_Avx2(const char* p, std::size_t n,
+                                                          std::uint64_t* bits) {
+  for (std::size_t i = 0; i < n; i += Block)
+    bits[i / Block] = (Line_Feeds_Avx2(p + i) | Line_Feeds_Avx2(p + i + 32) << 32) & Below(n - i);
 }
 
-__attribute__((target("avx512f,avx512bw"))) std::size_t Find_Line_Feed_Avx512(const char* p) {
-  static_assert(2 * 64 >= Span && 2 * 64 <= Line_Feed_Search_Reach);
+__attribute__((target("avx512f,avx512bw"))) void Mark_Line_Feeds_Avx512(const char* p, std::size_t n,
+                                                                        std::uint64_t* bits) {
   const __m512i lf = _mm512_set1_epi8('\n');
-  return First_Of(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), lf),
-                  _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + 64), lf));
+  for (std::size_t i = 0; i < n; i += Block)
+    bits[i / Block] = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf) & Below(n - i);
 }
 
 __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n,
@@ -96,29 +110,92 @@ __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, 
   return kept;
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t
-Keep_Letters_Avx512(const char* in, std::size_t n, char* out) {
-  const __m512i case_bit = _mm512_set1_epi8(0x20);
-  const __m512i a = _mm512_set1_epi8('a');
-  const __m512i letters = _mm512_set1_epi8(26);
-  const __m512i high = _mm512_set1_epi8(static_cast<char>(192));
-  const __m512i times = _mm512_set1_epi8(static_cast<char>(215));
-  const __m512i divide = _mm512_set1_epi8(static_cast<char>(247));
+AVX512_TARGET std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, char* out) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < n; i += 64) {
     const std::size_t left = n - i;
     const __mmask64 load = left >= 64 ? ~__mmask64{0} : _bzhi_u64(~0ULL, static_cast<unsigned>(left));
     const __m512i v = _mm512_maskz_loadu_epi8(load, in + i);
-    const __mmask64 ascii =
-        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(_mm512_or_si512(v, case_bit), a), letters);
-    const __mmask64 latin = _mm512_cmpge_epu8_mask(v, high) & _mm512_cmpneq_epi8_mask(v, times) &
-                            _mm512_cmpneq_epi8_mask(v, divide);
-    const __mmask64 keep = (ascii | latin) & load;
+    const __mmask64 keep = Letter_Mask_Avx512(v) & load;
     // A compress into a register and a plain store: the compressing store is slow on some cores.
     _mm512_storeu_si512(out + kept, _mm512_maskz_compress_epi8(keep, v));
     kept += static_cast<std::size_t>(_mm_popcnt_u64(keep));
   }
   return kept;
+}
+
+// One block of 64 bytes per step: one mask of the letters and line feeds, one
+// compress, one store; the line rules look at the masks only.
+__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n,
+                                                                    char* out) {
+  Line_Blocks blocks;
+  std::size_t written = 0;
+  for (std::size_t i = 0;; i += Block) {
+    const std::uint64_t valid = i < n ? Below(n - i) : 0;
+    __m128i v[4];
+    std::uint64_t line_feeds = 0, odd = 0, letters = 0;
+    for (int j = 0; j < 4; ++j) {
+      v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16 * j));
+      line_feeds |= Equal_Ssse3(v[j], '\n') << (16 * j);
+      odd |= (Equal_Ssse3(v[j], '/') | Equal_Ssse3(v[j], 'L')) << (16 * j);
+      if (out != nullptr) letters |= std::uint64_t{Letter_Mask_Ssse3(v[j])} << (16 * j);
+    }
+    line_feeds &= valid;
+    std::uint64_t keep = out != nullptr ? (letters | line_feeds) & valid : 0;
+    std::size_t stop = No_Stop;
+    if (valid != ~0ULL || !blocks.Ordinary(i, line_feeds, odd)) {
+      stop = blocks.Stop(i, line_feeds, odd, valid);
+      if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
+    }
+    std::size_t w = written;
+    for (int j = 0; j < 4 && out != nullptr; ++j)
+      w += Compact_Ssse3(v[j], static_cast<unsigned>(keep >> (16 * j)) & 0xffff, out + w);
+    if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written, in, out != nullptr);
+    blocks.Pass(i, line_feeds);
+    written = w;
+  }
+}
+
+namespace {
+
+template <bool Writing>
+AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t n, char* out) {
+  const __m512i line_feed = _mm512_set1_epi8('\n');
+  Line_Blocks blocks;
+  std::size_t written = 0;
+  std::size_t i = 0;
+  // Whole blocks of ordinary lines, the usual case.
+  for (; i + Block <= n; i += Block) {
+    const __m512i v = _mm512_loadu_si512(in + i);
+    const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
+    if (!blocks.Ordinary(i, line_feeds, Odd_Avx512(v))) break;
+    if (Writing) {
+      const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
+      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
+      written += Ones(keep);
+    }
+    blocks.Pass(i, line_feeds);
+  }
+  // The block where the run ends, and any before it at the end of the input.
+  for (;; i += Block) {
+    const std::uint64_t valid = i < n ? Below(n - i) : 0;
+    const __m512i v = _mm512_maskz_loadu_epi8(valid, in + i);
+    const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
+    std::uint64_t keep = Writing ? (Letter_Mask_Avx512(v) | line_feeds) & valid : 0;
+    const std::size_t stop = blocks.Stop(i, line_feeds, Odd_Avx512(v), valid);
+    if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
+    if (Writing) _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
+    if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written, in, Writing);
+    blocks.Pass(i, line_feeds);
+    written += Ones(keep);
+  }
+}
+
+}  // namespace
+
+Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out) {
+  return out != nullptr ? Sequence_Lines_Avx512_As<true>(in, n, out)
+                        : Sequence_Lines_Avx512_As<false>(in, n, out);
 }
 
 }  // namespace Kernel_Variants

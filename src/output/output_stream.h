@@ -46,6 +46,8 @@ class Output_Stream {
     return buffer_.get() + used_;
   }
   void Commit(std::size_t n) { used_ += n; }
+  // The bytes that fit before the next flush.
+  std::size_t Room() const { return capacity_ - used_; }
 
   // Writes everything pending (and first everything pending in First). After
   // a failure, which is thrown once, the stream writes nothing more.

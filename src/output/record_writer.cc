@@ -1,5 +1,7 @@
 #include "output/record_writer.h"
 
+#include <algorithm>
+
 #include "kernels/kernels.h"
 #include "output/label.h"
 #include "support/textutils-m4utils.h"
@@ -47,4 +49,16 @@ void Record_Writer::Sequence_Line(std::string_view line) {
   const std::size_t kept = Keep_Letters(line.data(), line.size(), room);
   room[kept] = '\n';
   out_.Commit(kept + 1);
+}
+
+Sequence_Run Record_Writer::Sequence_Lines(std::string_view bytes) {
+  if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);
+  // A nearly full buffer is written out first, so that each call can take a
+  // long run of lines.
+  constexpr std::size_t Least_Room = 16 * 1024;
+  if (out_.Room() < Least_Room) out_.Flush();
+  const std::size_t n = std::min(bytes.size(), out_.Room() - Keep_Letters_Slack);
+  const Sequence_Run run = ::Sequence_Lines(bytes.data(), n, out_.Reserve(n + Keep_Letters_Slack));
+  out_.Commit(run.written);
+  return run;
 }

@@ -20,6 +20,7 @@ class Record_Writer : public Record_Sink {
   // label. Throws Selection_Error or Invalid_Macro_Name before writing anything.
   void Print_Label() override;
   void Sequence_Line(std::string_view line) override;
+  Sequence_Run Sequence_Lines(std::string_view bytes) override;
 
  private:
   const Run_Configuration& config_;

@@ -46,6 +46,11 @@ class Fd_Source : public Byte_Source {
   int fd_;
   std::string name_;
   bool may_block_;
+  // For a regular file: where its end stood when reading began, and where
+  // the reading stands, so that a file cut short meanwhile is not taken for
+  // a complete one.
+  std::int64_t end_ = -1;
+  std::int64_t offset_ = 0;
 };
 
 // A source reading bytes held in memory, handed out in slices of at most

@@ -19,7 +19,7 @@ TEST(Conversion, InputsInCommandLineOrderUntilTheFirstFailure) {
   Sandbox box;
   box.Write("dir/my x.y.gb", Record("C3"));
   box.Write("-x", Record("D4"));
-  box.Write("bad.gb", "DEFINITION  x\n");
+  box.Write("bad.gb", Record("A1") + "DEFINITION  x\n");
   box.Write("x.gz", kGzip);
   box.Write("cut.gz", kGzip.substr(0, 10));
   const std::string a = Fasta("Homo_sapiens_A1");
@@ -32,7 +32,7 @@ TEST(Conversion, InputsInCommandLineOrderUntilTheFirstFailure) {
       {{"-o", "x.gz", "-", "-x"}, {">_\nac\n>_\nac\n" + Fasta("Homo_sapiens_D4")}, kGzip},
       {{"a.gb", "missing.gb", "b.gb"}, {a, kInvalidFilename, 1}},
       {{"a.gb", "dir", "b.gb"}, {a, kInvalidFilename, 1}},
-      {{"a.gb", "bad.gb", "b.gb"},
+      {{"bad.gb", "b.gb"},
        {a, Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. START : DEFINITION  x"), 1}},
       {{"a.gb", "cut.gz", "b.gb"},
        {a, Fatal("TARVELO.READ_FILE.DECOMPRESSION_ERROR", "cut.gz: truncated compressed data"), 1}},

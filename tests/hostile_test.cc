@@ -114,6 +114,7 @@ TEST(Hostile, StandardStreamsClosedFullOrGone) {
   std::string many, many_out;
   for (int k = 0; k < 20000; ++k) many += Record("A1"), many_out += Fasta("Homo_sapiens_A1");
   box.Write("many.gb", many);
+  box.Write("bad.gb", Record("A1") + "DEFINITION  x\n");
   const std::string a = Fasta("Homo_sapiens_A1");
   const struct {
     Args args;
@@ -127,6 +128,12 @@ TEST(Hostile, StandardStreamsClosedFullOrGone) {
       {{"many.gb"},
        {.out = "/dev/full"},
        {"", Fatal(kWriteError, "standard output: No space left on device"), 1}},
+      {{"bad.gb"},
+       {.out = "/dev/full"},
+       {"",
+        Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. START : DEFINITION  x") +
+            Fatal(kWriteError, "standard output: No space left on device"),
+        1}},
       {{"a.gb", "/dev/stdin"},
        {.in = ""},
        {a, Fatal("TARVELO.READ_FILE.READ_ERROR", "standard input: Bad file descriptor"), 1}},

@@ -111,7 +111,7 @@ Options:
 // is opened and is none of the inputs, nor standard output.
 TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
   Sandbox box;
-  box.Write("m.gb", Record("M.1"));
+  box.Write("m.gb", Record("A1") + Record("M.1"));
   box.Write("d.m4", "old text\n");
   ASSERT_EQ(symlink("a.gb", box.Path("soft.gb").c_str()), 0);
   const std::string a = Fasta("A1"), homo = "define(`A1',``Homo_sapiens_A1'')dnl\n";
@@ -126,7 +126,7 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
         "define(`A1',``Homo sapiens\tA1'')dnl\ndefine(`C3',``Homo sapiens\tC3'')dnl\n"
         "define(`B2',``Homo sapiens\tB2'')dnl\n"},
        Record("C3")},
-      {{"-m", "d.m4", "a.gb", "m.gb", "b.gb"},
+      {{"-m", "d.m4", "m.gb", "b.gb"},
        {a, Fatal("TEXTUTILS.M4UTILS.INVALID_MACRO_NAME", "\"M.1\""), 1, homo}},
       {{"-m", "d.m4", "-l", "-", "a.gb"},
        {"", Fatal("TARVELO.PRINT_LABEL.SELECTION_ERROR", "Invalid label component."), 1, ""}},

@@ -50,7 +50,7 @@ inline std::string Record(const std::string& accession) {
   return "LOCUS       " + accession + "\nDEFINITION  TP53 (p53), 'x7'; a-b.c\nACCESSION   " +
          accession +
          "\nSOURCE      Homo sapiens (human)\n  ORGANISM  Homo sapiens\n"
-         "            Eukaryota; Primates.\nREFERENCE   1\n  AUTHORS   Meyer,A.\n"
+         "            Eukaryota; Primates. \nREFERENCE   1\n  AUTHORS   Meyer,A.\n"
          "  JOURNAL   Gene 100\n                     /db_xref=\"taxon:9606\"\n"
          "ORIGIN\n        1 gatcctccat atacaacggt\n//\n";
 }

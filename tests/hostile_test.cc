@@ -1,9 +1,10 @@
 // End-to-end: hostile inputs and faulty conditions. Every byte value in every
-// kind of line, a line far longer than memory should hold, standard streams
-// that are closed, full or gone, and an input cut short while it is read.
+// kind of line, a line far longer than memory should hold and cut short while
+// it is read, and standard streams that are closed, full or gone.
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <string>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 #include "driver/run.h"
 #include "run_tarvelo.h"
 
@@ -21,20 +20,26 @@ namespace tarvelo_test {
 namespace {
 
 const std::string kWriteError = "TARVELO.OUTPUT.WRITE_ERROR";
-// Record("A1") up to and including its ORIGIN line.
-const std::string kHead = Record("A1").substr(0, Record("A1").find("ORIGIN\n") + 7);
+const std::string kDefs = "define(`A1',``Homo_sapiens_A1'')dnl\n";
+
+// Whether Done becomes true within 10 seconds of waiting for another process.
+template <class Predicate>
+bool Within_10_Seconds(Predicate done) {
+  for (int k = 0; k < 2000 && !done(); ++k)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return done();
+}
 
 // A record with B in the middle of every value the reader takes and of a
 // sequence line.
 std::string Record_With(const std::string& b) {
   const std::string q = "                     /";  // begins a qualifier line
-  return "LOCUS       AB" + b + "1\nDEFINITION  d" + b + "d\n"
-         "ACCESSION   AB" + b + "1\nSOURCE      s" + b + "s\n"
-         "  ORGANISM  o" + b + "o\n            t" + b + "t\nREFERENCE\n"
-         "  AUTHORS   p" + b + "p\n  JOURNAL   j" + b + "j\n" +
-         q + "specific_host=\"h" + b + "h\"\n" + q + "db_xref=\"taxon:i" + b + "i\"\n" +
-         q + "country=\"c" + b + "c\"\n" + q + "lat_lon=\"l" + b + "l\"\n"
-         "ORIGIN\n        1 a" + b + "c\n//\n";
+  return "LOCUS       AB" + b + "1\nDEFINITION  d" + b + "d\nACCESSION   AB" + b +
+         "1\nSOURCE      s" + b + "s\n  ORGANISM  o" + b + "o\n            t" + b +
+         "t\nREFERENCE\n  AUTHORS   p" + b + "p\n  JOURNAL   j" + b + "j\n" + q +
+         "specific_host=\"h" + b + "h\"\n" + q + "db_xref=\"taxon:i" + b + "i\"\n" + q +
+         "country=\"c" + b + "c\"\n" + q + "lat_lon=\"l" + b + "l\"\nORIGIN\n        1 a" + b +
+         "c\n//\n";
 }
 
 TEST(Hostile, EveryByteValueInEveryKindOfLine) {
@@ -49,8 +54,9 @@ TEST(Hostile, EveryByteValueInEveryKindOfLine) {
     const bool stripped = code <= 32 || (code >= 127 && code <= 159) || code == '_';
     const bool letter = (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') ||
                         (code >= 192 && code != 215 && code != 247);
-    rows += "d" + x + "d\tAB" + (stripped ? "" : x) + "1\ts" + x + "s\to" + x + "o\tt" + x +
-            "t\tp" + x + "p\tj" + x + "j\ti" + x + "i\th" + x + "h\tc" + x + "c\tl" + x + "l\n";
+    rows += "d" + x + "d\tAB" + (stripped ? "" : x) + "1";
+    for (char c : std::string("sotpjihcl")) rows += "\t" + std::string(1, c) + x + c;
+    rows += "\n";
     fasta += ">d" + x + "d\na" + (letter ? x : "") + "c\n";
   }
   box.Write("all.gb", input);
@@ -58,54 +64,99 @@ TEST(Hostile, EveryByteValueInEveryKindOfLine) {
   EXPECT_EQ(box.Run({"-r", "0", "-l", "d", "-"}, input), (Run_Result{fasta}));
   // A diagnostic carries the line as it is, NUL included.
   const std::string line = "SOURCE      s" + std::string(1, '\0') + "s";
-  EXPECT_EQ(box.Run({"-"}, line + "\n"),
-            (Run_Result{"", Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. ACCESSION : " + line),
-                        1}));
+  EXPECT_EQ(
+      box.Run({"-"}, line + "\n"),
+      (Run_Result{"", Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. ACCESSION : " + line), 1}));
 }
 
-// The reader holds one piece of a line at a time: a sequence line of 100 MB
-// without a line feed costs no more memory than a short one.
-TEST(Hostile, HundredMegabyteLineInBoundedMemory) {
+// A sequence line of 100 MB without a line feed, held in memory one piece at
+// a time, cut to 50 MB while it is read: the output ends with the last whole
+// piece before the cut and the run fails; once standard output blocks, the
+// definitions of what it holds are written.
+TEST(Hostile, HundredMegabyteLineCutWhileRead) {
   Sandbox box;
-  constexpr std::size_t kLines = 1 << 20;  // of 100 bases each
-  std::string bases, expected = ">Homo_sapiens_A1\n";
+  std::string bases;
   for (int k = 0; k < 25; ++k) bases += "acgt";
+  const std::string head = Record("A1").substr(0, Record("A1").find("ORIGIN\n") + 7);
   {
     std::ofstream file(box.Path("seq.gb"), std::ios::binary);
-    file << kHead;
-    for (std::size_t k = 0; k < kLines; ++k) file << bases;
+    file << head;
+    for (int k = 0; k < 1 << 20; ++k) file << bases;
   }
-  const auto [status, peak_kb] =
-      Sandbox::Wait(box.Start({"seq.gb"}, -1, box.Create("out"), box.Create("err")));
-  EXPECT_EQ(status, 0);
-  EXPECT_LT(peak_kb, 64 * 1024);
-  EXPECT_EQ(box.Read("err"), "");
-  for (std::size_t k = 0; k < kLines; ++k) expected += bases + "\n";
-  EXPECT_TRUE(box.Read("out") == expected);
+  int out[2];
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  const pid_t pid = box.Start({"-m", "d.m4", "seq.gb"}, -1, out[1], box.Open("err", true));
+  int pending = 0;
+  ASSERT_TRUE(Within_10_Seconds([&] {
+    return ioctl(out[0], FIONREAD, &pending) == 0 && pending > fcntl(out[0], F_GETPIPE_SZ) / 2;
+  }));
+  EXPECT_EQ(box.Read("d.m4"), kDefs);
+  ASSERT_EQ(truncate(box.Path("seq.gb").c_str(), head.size() + (1 << 19) * 100 + 20), 0);
+  std::string taken, expected = ">A1\n";
+  char buffer[65536];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
+  close(out[0]);
+  const auto [status, peak_kb] = Sandbox::Wait(pid);
+  // Peak memory counts the pages a child shares with this process until exec.
+  EXPECT_EQ(std::tuple(status, peak_kb < 64 * 1024, box.Read("err")),
+            std::tuple(1, true, Fatal("TARVELO.READ_FILE.READ_ERROR",
+                                      "seq.gb: the file was cut short while it was read")));
+  for (int k = 0; k < 1 << 19; ++k) expected += bases + "\n";
+  EXPECT_TRUE(taken == expected) << taken.size() << " bytes";
+  // While opening a FIFO waits for a writer, all that comes before is written.
+  ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);
+  const pid_t fifo_run =
+      box.Start({"-m", "d.m4", "a.gb", "fifo"}, -1, box.Open("out", true), box.Open("err", true));
+  EXPECT_TRUE(
+      Within_10_Seconds([&] { return box.Read("out") + box.Read("d.m4") == Fasta("A1") + kDefs; }));
+  const int writer = box.Open("fifo", true);
+  close(writer);
+  EXPECT_EQ(Sandbox::Wait(fifo_run).first, 0);
 }
 
-TEST(Hostile, StandardOutputClosedFullOrGone) {
+// Closed at start, full after more than one buffer, or a reader that goes away
+// after its first read as `| head -n 1` does: the failure shows in the status
+// (SIGPIPE, or the write error when SIGPIPE is ignored), what was taken is the
+// start of the output, and the definitions file takes the place of neither
+// standard output nor standard error.
+TEST(Hostile, StandardStreamsClosedFullOrGone) {
   Sandbox box;
   std::string many, many_out;
-  for (int k = 0; k < 20000; ++k) many += Record("A1"), many_out += Fasta("Homo_sapiens_A1");
+  for (int k = 0; k < 100000; ++k) many += Record("A1"), many_out += Fasta("Homo_sapiens_A1");
   box.Write("many.gb", many);
-  // Closed at start: the definitions file takes the place of neither standard
-  // output nor standard error, and the failure still shows in the status.
-  const std::string defs = "define(`A1',``Homo_sapiens_A1'')dnl\n";
-  EXPECT_EQ(box.Run({"-m", "d.m4", "a.gb"}, "", {.out = ""}),
-            (Run_Result{"", Fatal(kWriteError, "standard output: Bad file descriptor"), 1, defs}));
-  EXPECT_EQ(box.Run({"-m", "d.m4", "a.gb"}, "", {.out = "", .err = ""}),
-            (Run_Result{"", "", 1, defs}));
-  // Full after more than one buffer of output.
-  EXPECT_EQ(box.Run({"many.gb"}, "", {.out = "/dev/full"}),
-            (Run_Result{"", Fatal(kWriteError, "standard output: No space left on device"), 1}));
-  // A reader that goes away after its first read, as `| head -n 1` does:
-  // SIGPIPE ends the run, or with SIGPIPE ignored the write error does. What
-  // the reader took is the start of the output, unchanged.
+  box.Write("bad.gb", Record("A1") + "DEFINITION  x\n");
+  const std::string a = Fasta("Homo_sapiens_A1");
+  const struct {
+    Args args;
+    Streams streams;
+    Run_Result expected;
+  } cases[] = {
+      {{"-m", "d.m4", "a.gb"},
+       {.out = ""},
+       {"", Fatal(kWriteError, "standard output: Bad file descriptor"), 1, kDefs}},
+      {{"-m", "d.m4", "a.gb"}, {.out = "", .err = ""}, {"", "", 1, kDefs}},
+      {{"many.gb"},
+       {.out = "/dev/full"},
+       {"", Fatal(kWriteError, "standard output: No space left on device"), 1}},
+      {{"bad.gb"},
+       {.out = "/dev/full"},
+       {"",
+        Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. START : DEFINITION  x") +
+            Fatal(kWriteError, "standard output: No space left on device"),
+        1}},
+      {{"a.gb", "/dev/stdin"},
+       {.in = ""},
+       {a, Fatal("TARVELO.READ_FILE.READ_ERROR", "standard input: Bad file descriptor"), 1}},
+      {{"a.gb", "-"},
+       {.in = "dir"},
+       {a, Fatal("TARVELO.READ_FILE.READ_ERROR", "standard input: Is a directory"), 1}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(box.Run(c.args, "", c.streams), c.expected) << c.args[0];
   for (bool ignore : {false, true}) {
     int out[2];
     ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    const pid_t pid = box.Start({"many.gb"}, -1, out[1], box.Create("err"), TARVELO_BINARY, ignore);
+    const pid_t pid =
+        box.Start({"many.gb"}, -1, out[1], box.Open("err", true), TARVELO_BINARY, ignore);
     std::string taken(4096, '\0');
     taken.resize(std::max<ssize_t>(read(out[0], taken.data(), taken.size()), 0));
     close(out[0]);
@@ -113,81 +164,12 @@ TEST(Hostile, StandardOutputClosedFullOrGone) {
     EXPECT_EQ(box.Read("err"), ignore ? Fatal(kWriteError, "standard output: Broken pipe") : "");
     EXPECT_TRUE(!taken.empty() && many_out.starts_with(taken)) << taken;
   }
-}
-
-// An input cut short while tarvelo reads it is converted up to the last whole
-// line before the cut, and the run fails. The run is held by its
-// full output pipe (up to 1 MiB), having read at most a few megabytes of the
-// 10 MB input, when the input is cut in the middle.
-TEST(Hostile, InputCutWhileRead) {
-  Sandbox box;
-  const std::string line =
-      "        1 acgtacgtac gtacgtacgt acgtacgtac gtacgtacgt acgtacgtac gtacgtacgt\n";
-  const std::string bases = "acgtacgtacgtacgtacgtacgtacgtacgtacgtacgtacgtacgtacgtacgtacgt\n";
-  constexpr std::size_t kLines = 131072;
-  std::string input = kHead, expected = ">Homo_sapiens_A1\n";
-  for (std::size_t k = 0; k < kLines; ++k) input += line;
-  for (std::size_t k = 0; k < kLines / 2; ++k) expected += bases;
-  box.Write("big.gb", input);
-  int out[2];
-  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-  const pid_t pid = box.Start({"big.gb"}, -1, out[1], box.Create("err"));
-  int pending = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ioctl(out[0], FIONREAD, &pending) == 0 && pending < 65536 &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_GE(pending, 65536);
-  ASSERT_EQ(truncate(box.Path("big.gb").c_str(), kHead.size() + kLines / 2 * line.size() + 20), 0);
-  std::string taken;
-  char buffer[65536];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
-  close(out[0]);
-  EXPECT_EQ(Sandbox::Wait(pid).first, 1);
-  EXPECT_EQ(box.Read("err"), Fatal("TARVELO.READ_FILE.READ_ERROR",
-                                    "big.gb: the file was cut short while it was read"));
-  EXPECT_TRUE(taken == expected) << taken.size() << " bytes";
-}
-
-// Standard output is never ahead of the definitions file: a reader that goes
-// away in the middle of a record, or a run waiting to open a FIFO, finds the
-// definitions of every record it got.
-TEST(Hostile, DefinitionsFileNeverBehindStandardOutput) {
-  Sandbox box;
-  const std::string defs = "define(`A1',``Homo_sapiens_A1'')dnl\n";
-  {
-    std::ofstream file(box.Path("big.gb"), std::ios::binary);  // a FASTA of 4 MB, more than a pipe holds
-    file << kHead;
-    for (int k = 0; k < 200000; ++k) file << "        1 acgtacgtac gtacgtacgt\n";
-  }
-  int out[2];
-  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-  pid_t pid = box.Start({"-m", "d.m4", "big.gb"}, -1, out[1], box.Create("err"));
-  char taken[4096];
-  EXPECT_EQ(read(out[0], taken, sizeof taken), static_cast<ssize_t>(sizeof taken));
-  close(out[0]);
-  EXPECT_EQ(Sandbox::Wait(pid).first, 128 + SIGPIPE);
-  EXPECT_EQ(box.Read("d.m4"), defs);
-  // Opening a FIFO waits for a writer, which finds everything before it written.
-  ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);
-  pid = box.Start({"-m", "d.m4", "a.gb", "fifo"}, -1, box.Create("out"), box.Create("err"));
-  const int writer = box.Open("fifo", O_WRONLY);
-  EXPECT_EQ(box.Read("out"), ">A1\n" + kSeq);
-  EXPECT_EQ(box.Read("d.m4"), defs);
-  close(writer);
-  EXPECT_EQ(Sandbox::Wait(pid).first, 0);
-}
-
-// A run called in-process closes its own copy of standard output, not the
-// caller's descriptor.
-TEST(Hostile, InProcessRunLeavesTheCallersDescriptorsOpen) {
-  Sandbox box;
-  const int out = box.Create("out"), err = box.Create("err");
-  EXPECT_EQ(Run_Tarvelo("tarvelo", {box.Path("a.gb")}, {.in = -1, .out = out, .err = err}), 0);
+  // A run called in-process closes its own copy of standard output, not the caller's.
+  const int out = box.Open("out", true);
+  EXPECT_EQ(Run_Tarvelo("tarvelo", {box.Path("a.gb")}, {.in = -1, .out = out, .err = 2}), 0);
   EXPECT_EQ(write(out, "x\n", 2), 2);
   close(out);
-  close(err);
-  EXPECT_EQ(box.Read("out"), Fasta("Homo_sapiens_A1") + "x\n");
+  EXPECT_EQ(box.Read("out"), a + "x\n");
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ const std::string kRecord =
     "SOURCE      cow\n"
     "  ORGANISM   Bos taurus \n"
     "            Eukaryota; Metazoa;\n"
-    "            Mammalia.\n"
+    "            Mammalia. \n"
     "REFERENCE   1\n"
     "  AUTHORS   Doe,J.\n"
     "            Roe,R.\n"

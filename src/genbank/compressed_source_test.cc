@@ -23,6 +23,7 @@ std::string Filter(const char* command, const std::string& text) {
   if (fd < 0 || write(fd, text.data(), text.size()) != ssize_t(text.size())) return "mkstemp failed";
   close(fd);
   FILE* pipe = popen((command + " < "s + path).c_str(), "r");
+  if (pipe == nullptr) return "popen failed";
   std::string out;
   char buffer[4096];
   for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);

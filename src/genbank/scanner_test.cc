@@ -48,7 +48,7 @@ const std::string kRecord =
     "SOURCE      cow\n"
     "  ORGANISM   Bos taurus \n"
     "            Eukaryota; Metazoa;\n"
-    "            Mammalia.\n"
+    "            Mammalia. \n"
     "REFERENCE   1\n"
     "  AUTHORS   Doe,J.\n"
     "            Roe,R.\n"
@@ -106,39 +106,36 @@ TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
 }
 
 TEST(Scanner, StopsAtTheFirstLineOutOfOrder) {
+  // kRecord with From replaced by To, and the line that stops it.
+  const std::vector<std::tuple<std::string, std::string, std::string>> edits = {
+      {"LOCUS       X1 10 bp\n", "", "STOP vs. START : DEFINITION  Thing one,"},
+      {"DEFINITION  Thing one,\r", "DEFINITION", "START vs. DEFINITION : ACCESSION   AB_000 001 XY2"},
+      {"ACCESSION   AB_000 001 XY2\n", "", "DEFINITION vs. ACCESSION : SOURCE      cow"},
+      {"SOURCE      cow\n", "", "ACCESSION vs. SOURCE :   ORGANISM   Bos taurus "},
+      {"  ORGANISM   Bos taurus \n", "", "SOURCE vs. ORGANISM :   AUTHORS   Doe,J."},
+      {"  AUTHORS   Doe,J.", "  CONSRTM   Cows", "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
+      // The line that ends the taxonomy is not examined.
+      {"REFERENCE   1\n", "", "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
+      {kTaxon, kTaxon + kTaxon, "TAXON_ID vs. JOURNAL : " + kTaxon.substr(0, 42)},
+      {kTaxon, "", "JOURNAL vs. TAXON_ID : ORIGIN1"},
+  };
   const std::string error = "TARVELO.GENBANK_FORMAT_ERROR : ";
+  for (const auto& [from, to, message] : edits)
+    EXPECT_EQ(Scan({Edit(from, to)}, {.Label_List = "a"}), error + message);
+  // The line number counts physical lines, not the pieces of a long one, and
+  // one final line feed left is the end of the input there too.
   std::string cut = Edit("continued.", std::string(150, 'c'));
   cut.resize(cut.find("REFERENCE"));
+  const std::string end =
+      "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of in.gb";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{Edit("LOCUS       X1 10 bp\n", "")}, error + "STOP vs. START : DEFINITION  Thing one,"},
-      {{Edit("DEFINITION  Thing one,\r", "DEFINITION")},
-       error + "START vs. DEFINITION : ACCESSION   AB_000 001 XY2"},
-      {{Edit("ACCESSION   AB_000 001 XY2\n", "")},
-       error + "DEFINITION vs. ACCESSION : SOURCE      cow"},
-      {{Edit("SOURCE      cow\n", "")}, error + "ACCESSION vs. SOURCE :   ORGANISM   Bos taurus "},
-      {{Edit("  ORGANISM   Bos taurus \n", "")},
-       error + "SOURCE vs. ORGANISM :   AUTHORS   Doe,J."},
-      {{Edit("  AUTHORS   Doe,J.", "  CONSRTM   Cows")},
-       error + "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
-      // The line that ends the taxonomy is not examined.
-      {{Edit("REFERENCE   1\n", "")}, error + "ORGANISM vs. AUTHORS :   JOURNAL   J. Cows 1"},
-      {{Edit(kTaxon, kTaxon + kTaxon)}, error + "TAXON_ID vs. JOURNAL : " + kTaxon.substr(0, 42)},
-      {{Edit(kTaxon, "")}, error + "JOURNAL vs. TAXON_ID : ORIGIN1"},
-      {{Edit("ORIGIN1", "ORIGIN       x"), kRecord},
-       error + "TAXON_ID vs. STOP : LOCUS       X1 10 bp"},
+      {{Edit("ORIGIN1", "ORIGIN       x"), kRecord}, error + "TAXON_ID vs. STOP : LOCUS       X1 10 bp"},
       {{Edit("//x\n", "") + kRecord},
        "a=AB000001XY2|\n" + kLines + error + "SEQUENCE vs. STOP : LOCUS       X1 10 bp"},
-      // The line number counts physical lines, not the pieces of a long one.
-      {{cut},
-       "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of "
-       "in.gb"},
-      // One final line feed left is the end of the input there too.
-      {{cut + "\n"},
-       "TARVELO.READ_FILE.END_ERROR : end of input inside the taxonomy lines after line 8 of "
-       "in.gb"},
+      {{cut}, end},
+      {{cut + "\n"}, end},
   };
-  for (const auto& [inputs, transcript] : cases)
-    EXPECT_EQ(Scan(inputs, {.Label_List = "a"}), transcript);
+  for (const auto& [inputs, transcript] : cases) EXPECT_EQ(Scan(inputs, {.Label_List = "a"}), transcript);
 }
 
 }  // namespace

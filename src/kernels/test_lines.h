@@ -21,7 +21,7 @@ inline const std::vector<std::string> Odd_Lines = {
 // Ordinary sequence lines (a blank, then up to 98 characters of every kind)
 // with the odd lines mixed in.
 inline std::string Sequence_Section(std::mt19937& random, std::size_t lines) {
-  const std::string alphabet = "acgtnACGTN  0123456789.-*\t\r\xe9\xd7\xf7\xc0/L";
+  const std::string alphabet = "acgtnACGTN  0123456789.-*\t\r\xe9\xd7\xf7\xc0\xa0\x7f/L";
   std::string text;
   for (std::size_t k = 0; k < lines; ++k) {
     if (random() % 6 == 0) {

@@ -92,10 +92,12 @@ TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
         .Tab_Separated = true},
        {Edit("cow", "O'Brien", Edit("Mammalia.", "Bishop's"))},
        "s=O''Brien|t=Eukaryota; Metazoa; Bishop''s|\n"},
-      // Without format checking any order is taken, and a LOCUS line ends a sequence.
+      // Without format checking any order is taken, and a LOCUS line with a
+      // name ends a sequence; a bare one is sequence data.
       {{.Label_List = "oh", .Format_Check = false},
-       {"ORIGIN\n 1 aa\nLOCUS       r2\n  ORGANISM  o2\n\nORIGIN\n 1 cc\n//\nORIGIN\n//\n"},
-       "o=|h=|\n   1 aa\no=o2|h=UNKNOWN|\n   1 cc\no=o2|h=UNKNOWN|\n"},
+       {"ORIGIN\n 1 aa\nLOCUS       \nLOCUS       r2\n  ORGANISM  o2\n\nORIGIN\n 1 cc\n//\n"
+        "ORIGIN\n//\n"},
+       "o=|h=|\n   1 aa\n  LOCUS       \no=o2|h=UNKNOWN|\n   1 cc\no=o2|h=UNKNOWN|\n"},
       // The next input goes on with a sequence that an input ended in (one
       // final line feed is no line).
       {{.Label_List = "a"}, {Edit("//x\n", ""), " 61 cc\n//\n" + kRecord},

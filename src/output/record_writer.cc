@@ -14,30 +14,23 @@ Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Compon
       m4_file_(m4_file),
       quotes_(config.Macro_Quotes) {}
 
+// Labels and definitions are written piece by piece: a label can be as long
+// as a whole taxonomy. Both checks come first, so that nothing of a failing
+// record is written.
 void Record_Writer::Print_Label() {
+  Check_Label_List(config_);
   if (config_.M4_Mode) {
-    // Checked first, so that nothing of a failing record is written.
-    Check_Label_List(config_);
     const std::string& accession = components_['a'];
     if (!Textutils::M4utils::Is_Macro(accession))
       throw Textutils::M4utils::Invalid_Macro_Name(accession);
-    // The definition line of To_Def, written piece by piece: a label can be
-    // as long as a whole taxonomy.
     auto append = [this](std::string_view piece) { m4_file_->Write(piece); };
-    Textutils::M4utils::Exp_Writer expansion(quotes_, append);
-    append("define(`");
-    append(accession);
-    append("',");
-    expansion.Begin();
-    For_Each_Label_Piece(config_, components_,
-                         [&expansion](std::string_view piece) { expansion.Piece(piece); });
-    expansion.End();
-    append(")dnl\n");
+    Textutils::M4utils::Write_Def(accession, quotes_, append, [this](auto piece) {
+      For_Each_Label_Piece(config_, components_, piece);
+    });
+    append("dnl\n");
     if (!config_.Tab_Separated) out_.Put('>');
     out_.Write(accession);
   } else {
-    // Written piece by piece: a label can be as long as a whole taxonomy.
-    Check_Label_List(config_);
     if (!config_.Tab_Separated) out_.Put('>');
     For_Each_Label_Piece(config_, components_, [this](std::string_view piece) { out_.Write(piece); });
   }

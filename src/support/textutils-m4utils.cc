@@ -64,11 +64,16 @@ std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type
                    std::string_view guard, bool guard_undefined) {
   if (!Is_Macro(name)) throw Invalid_Macro_Name(name);
   if (!guard.empty() && !Is_Macro(guard)) throw Invalid_Macro_Name(guard);
-  const std::string head = "define(`" + std::string(name) + "',";
-  if (guard.empty()) return head + To_Exp(expansion, quote) + ")";
+  if (guard.empty()) {
+    std::string definition;
+    auto append = [&definition](std::string_view piece) { definition.append(piece); };
+    Write_Def(name, Exp_Quotes(quote), append, [expansion](auto piece) { piece(expansion); });
+    return definition;
+  }
 
   // The definition is an argument of ifdef, which strips one quote level
   // before the definition is read: the expansion carries one level more.
+  const std::string head = "define(`" + std::string(name) + "',";
   const std::string body = "`" + head + "'" + Quoted(expansion, Levels(quote) + 1) + "`)'";
   return "ifdef(`" + std::string(guard) + "'," + (guard_undefined ? "," : "") + body + ")";
 }

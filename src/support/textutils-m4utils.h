@@ -74,6 +74,22 @@ class Exp_Writer {
   Append& append_;
 };
 
+// Hands "define(`NAME',EXPANSION)" to Append piece by piece, without building
+// it; Name must be a macro name. For_Each_Piece is called once with a
+// callable that takes the parts of the expansion's text in order.
+template <class Append, class Pieces>
+void Write_Def(std::string_view name, const Exp_Quotes& quotes, Append& append,
+               Pieces&& for_each_piece) {
+  append(std::string_view("define(`"));
+  append(name);
+  append(std::string_view("',"));
+  Exp_Writer<Append> expansion(quotes, append);
+  expansion.Begin();
+  for_each_piece([&expansion](std::string_view piece) { expansion.Piece(piece); });
+  expansion.End();
+  append(std::string_view(")"));
+}
+
 // The expansion text ready to stand as the second argument of define():
 // backquotes become apostrophes, each apostrophe is rewritten so that it
 // survives the given number of quote levels, and those quotes surround it.

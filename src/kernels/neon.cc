@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "kernels/kernels.h"
+#include "kernels/line_blocks.h"
 
 namespace Kernel_Variants {
 
@@ -51,13 +52,12 @@ void Mark_Line_Feeds_Neon(const char* p, std::size_t n, std::uint64_t* bits) {
   const uint8x16_t w = vld1q_u8(weights);
   const uint8x16_t lf = vdupq_n_u8('\n');
   auto weighted = [&](const char* q) { return vandq_u8(vceqq_u8(vld1q_u8(Bytes(q)), lf), w); };
-  for (std::size_t i = 0; i < n; i += 64) {
+  for (std::size_t i = 0; i < n; i += Block) {
     const uint8x16_t ab = vpaddq_u8(weighted(p + i), weighted(p + i + 16));
     const uint8x16_t cd = vpaddq_u8(weighted(p + i + 32), weighted(p + i + 48));
     const uint8x16_t abcd = vpaddq_u8(ab, cd);
     const std::uint64_t word = vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(abcd, abcd)), 0);
-    const std::size_t left = n - i;
-    bits[i / 64] = left >= 64 ? word : word & ((std::uint64_t{1} << left) - 1);
+    bits[i / Block] = word & Below(n - i);
   }
 }
 

@@ -35,7 +35,7 @@ Line_Reader::Line_Reader(Byte_Source& source, std::function<void()> before_block
     : source_(source),
       before_blocking_(std::move(before_blocking)),
       buffer_(new char[Buffer_Size + Padding]()),
-      line_feeds_(new std::uint64_t[Line_Feed_Words]()) {}
+      line_ends_(new std::uint32_t[Stretch + Index_Line_Feeds_Slack]()) {}
 
 Line_Reader::~Line_Reader() = default;
 
@@ -45,8 +45,8 @@ bool Line_Reader::Refill() {
     std::memmove(buffer_.get(), buffer_.get() + begin_, Available());
     end_ -= begin_;
     begin_ = 0;
-    marked_ = 0;
   }
+  Forget_Index();
   if (before_blocking_ && source_.May_Block()) before_blocking_();
   const std::size_t n = source_.Read(buffer_.get() + end_, Buffer_Size - end_);
   if (n == 0) {
@@ -57,12 +57,13 @@ bool Line_Reader::Refill() {
   return true;
 }
 
-void Line_Reader::Mark_Line_Feeds_Ahead() {
-  constexpr std::size_t Stretch = 4096;
-  const std::size_t from = (marked_ > begin_ ? marked_ : begin_) / 64 * 64;
+void Line_Reader::Index_Line_Feeds() {
+  const std::size_t from = indexed_ > begin_ ? indexed_ : begin_;
   const std::size_t to = from + Stretch < end_ ? from + Stretch : end_;
-  Mark_Line_Feeds(buffer_.get() + from, to - from, line_feeds_.get() + from / 64);
-  marked_ = to;
+  next_ = 0;
+  count_ = ::Index_Line_Feeds(buffer_.get() + from, to - from, static_cast<std::uint32_t>(from), line_ends_.get());
+  line_ends_[count_] = static_cast<std::uint32_t>(to);
+  indexed_ = to;
 }
 
 bool Line_Reader::At_End_Slow() {

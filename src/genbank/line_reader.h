@@ -5,6 +5,7 @@
 // apart from the end of the input.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -97,10 +98,40 @@ class Line_Reader {
   bool Next_Line(std::string_view& line) {
     if (Available() <= Line_Capacity) return Next_Line_Slow(line);
     // More than a full line is buffered: no refill can be needed.
-    if (begin_ + Line_Capacity > marked_) Mark_Line_Feeds_Ahead();
-    const std::size_t lf = Line_Feed_Distance();
-    Deliver(buffer_.get() + begin_, lf < Line_Capacity ? lf : Line_Capacity, lf < Line_Capacity, line);
+    if (next_ == count_ && indexed_ < begin_ + Line_Capacity) Index_Line_Feeds();
+    // The next line feed, or where the index ends when none is known: then
+    // the line holds at least Line_Capacity characters.
+    const std::size_t distance = line_ends_[next_] - begin_;
+    const bool whole = distance < Line_Capacity;
+    next_ += whole ? 1 : 0;
+    Deliver(buffer_.get() + begin_, whole ? distance : Line_Capacity, whole, line);
     return true;
+  }
+
+  // Passes over whole lines, from the next one on, for as long as
+  // Ignorable(start of the line) holds (it may read Line_Look bytes from the
+  // start, past the line end too, though those may belong to other lines):
+  // lines that reach no rule, each shorter than Line_Capacity. True when one
+  // was passed over. Stops at a piece of a longer line, and where the line
+  // feeds found so far end.
+  static constexpr std::size_t Line_Look = 32;
+  template <class Ignorable>
+  bool Pass_Lines(Ignorable ignorable) {
+    if (!at_line_start_) return false;
+    const char* const buffer = buffer_.get();
+    const std::uint32_t* const ends = line_ends_.get();
+    std::size_t start = begin_;
+    std::size_t k = next_;
+    for (; k < count_; ++k) {
+      const std::size_t line_feed = ends[k];
+      if (line_feed - start >= Line_Capacity || !ignorable(buffer + start)) break;
+      start = line_feed + 1;
+    }
+    const std::size_t passed = k - next_;
+    begin_ = start;
+    next_ = k;
+    line_number_ += passed;
+    return passed != 0;
   }
 
   // The buffered bytes, from the next one on, for a caller that takes whole
@@ -111,6 +142,13 @@ class Line_Reader {
   // last of them ending the N bytes.
   void Skip_Lines(std::size_t n, std::size_t line_feeds) {
     begin_ += n;
+    // The line feeds taken are the next ones of the index, when it reaches
+    // that far; otherwise the index starts again from here.
+    if (begin_ <= indexed_) {
+      next_ += line_feeds;
+    } else {
+      Forget_Index();
+    }
     line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;
     at_line_start_ = true;
   }
@@ -122,36 +160,22 @@ class Line_Reader {
  private:
   // Readable bytes beyond the buffered data, so that the line-feed search may
   // look at whole vector blocks.
-  static constexpr std::size_t Padding =
-      Mark_Line_Feeds_Reach > Sequence_Lines_Reach ? Mark_Line_Feeds_Reach : Sequence_Lines_Reach;
-  // One bit per buffered byte, set for the line feeds (and two spare words,
-  // so that a search from any byte may read three).
-  static constexpr std::size_t Line_Feed_Words = Buffer_Size / 64 + 2;
-
-  // The distance from the next byte to the first line feed after it, when it
-  // is less than Line_Capacity; at least Line_Capacity otherwise. Needs the
-  // marks of the next Line_Capacity bytes, and more than a line buffered.
-  std::size_t Line_Feed_Distance() const {
-    // The marks of the next 128 bytes as two words, taken without a branch:
-    // where a line ends is no pattern a processor could learn.
-    using Pair = unsigned __int128;
-    const std::uint64_t* word = line_feeds_.get() + begin_ / 64;
-    const unsigned shift = begin_ % 64;
-    const auto near = static_cast<std::uint64_t>((Pair{word[1]} << 64 | word[0]) >> shift);
-    const auto far = static_cast<std::uint64_t>((Pair{word[2]} << 64 | word[1]) >> shift);
-    const std::size_t distance = static_cast<std::size_t>(std::countr_zero(near));
-    return near != 0 ? distance : distance + static_cast<std::size_t>(std::countr_zero(far));
-  }
+  static constexpr std::size_t Padding = std::max({Index_Line_Feeds_Reach, Sequence_Lines_Reach, Line_Look});
+  // How many bytes the line feeds are looked for at a time.
+  static constexpr std::size_t Stretch = 4096;
 
   std::size_t Available() const { return end_ - begin_; }
   bool At_End_Slow();
   bool Next_Line_Slow(std::string_view& line);
   // Moves the unread bytes to the front and reads more; false at the end of input.
   bool Refill();
-  // Marks the line feeds of the next few thousand buffered bytes. Marking
-  // goes only as far as lines are read one by one: the runs that are taken
-  // whole are never marked.
-  void Mark_Line_Feeds_Ahead();
+  // Finds the line feeds of the next Stretch buffered bytes. Only the bytes
+  // read line by line are searched: the runs that are taken whole are not.
+  void Index_Line_Feeds();
+  void Forget_Index() {
+    next_ = count_ = 0;
+    indexed_ = line_ends_[0] = static_cast<std::uint32_t>(begin_);
+  }
 
   // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
   void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {
@@ -165,10 +189,14 @@ class Line_Reader {
   Byte_Source& source_;
   std::function<void()> before_blocking_;
   std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<std::uint64_t[]> line_feeds_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  std::size_t marked_ = 0;  // the line feeds before it are marked, from the 64-byte word of begin_
+  // The positions of the line feeds from begin_ up to Indexed_:
+  // Line_Ends_[Next_, Count_), then Indexed_ itself.
+  std::unique_ptr<std::uint32_t[]> line_ends_;
+  std::size_t next_ = 0;
+  std::size_t count_ = 0;
+  std::size_t indexed_ = 0;
   bool eof_ = false;
   bool at_line_start_ = true;
   std::size_t line_number_ = 0;

@@ -102,6 +102,50 @@ static_assert([] {
   return true;
 }());
 
+// What a byte is, at the columns that tell whether a line may reach a rule
+// above: the first byte of a keyword (or of ORIGIN), a blank, the third byte
+// of an indented keyword, the slash of a qualifier, and the first letter of
+// a qualifier's name.
+enum : unsigned char { KEYWORD_START = 1, BLANK = 2, INDENTED_KEYWORD = 4, SLASH = 8, QUALIFIER_START = 16 };
+
+constexpr std::array<unsigned char, 256> Column_Classes = [] {
+  std::array<unsigned char, 256> t{};
+  auto mark = [&t](char c, unsigned char role) { t[static_cast<unsigned char>(c)] |= role; };
+  mark('O', KEYWORD_START);  // ORIGIN
+  mark(' ', BLANK);
+  mark('/', SLASH);
+  for (const Keyword& k : Keywords) {
+    if (k.field[0] != ' ') mark(k.field[0], KEYWORD_START);
+    else if (k.field[2] != ' ') mark(k.field[2], INDENTED_KEYWORD);
+  }
+  for (const Qualifier& q : Qualifiers) mark(q.text[10], QUALIFIER_START);
+  return t;
+}();
+
+// False when the line starting at P surely reaches no rule outside a sequence
+// section: it neither begins with a keyword's first byte, nor with two blanks
+// and an indented keyword's third, nor with twelve blanks (so the first and
+// the third byte blank) and then a qualifier's slash and first letter at
+// columns 22 and 23. Reads 23 bytes, without a branch.
+constexpr bool May_Matter(const char* p) {
+  auto at = [p](std::size_t k) -> unsigned { return Column_Classes[static_cast<unsigned char>(p[k])]; };
+  const unsigned first = at(0), second = at(1), third = at(2);
+  const unsigned keyword = first & KEYWORD_START;
+  const unsigned indented = first & second & (third >> 1) & BLANK;
+  const unsigned qualifier = first & third & (at(21) >> 2) & (at(22) >> 3) & BLANK;
+  return (keyword | indented | qualifier) != 0;
+}
+
+static_assert([] {
+  for (const Keyword& k : Keywords)  // twelve blanks matter only before a qualifier
+    if (k.role != Line_Role::BLANKS && !May_Matter((std::string(k.field) + std::string(11, '.')).c_str()))
+      return false;
+  for (const Qualifier& q : Qualifiers)
+    if (!May_Matter((std::string(Twelve_Blanks) + std::string(q.text)).c_str())) return false;
+  return May_Matter("ORIGIN                 ") && !May_Matter("                     /organism=") &&
+         !May_Matter("            Eukaryota; ") && !May_Matter("     source          1.");
+}());
+
 bool Is_Locus_Line(std::string_view line) {
   return line.size() > Field_Width && line.starts_with(Keywords[0].field);
 }
@@ -120,7 +164,9 @@ class Scanner {
     while (!input_.At_End()) {
       // A run ends before a line that needs the rules (or at the end of the
       // buffered bytes): that line comes next, on its own.
-      if (state_.Position == SEQUENCE && Ordinary_Sequence_Lines() && input_.At_End()) break;
+      const bool passed = state_.Position == SEQUENCE ? Ordinary_Sequence_Lines()
+                                                      : input_.Pass_Lines([](const char* p) { return !May_Matter(p); });
+      if (passed && input_.At_End()) break;
       if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
         Sequence_Section_Line(line);
@@ -240,7 +286,7 @@ class Scanner {
       // As everywhere, one final line feed left is the end of the input.
       if (input_.At_End() || !input_.Next_Line(line))
         throw End_Error(input_.Name(), input_.Line_Number());
-      if (!line.starts_with(Twelve_Blanks)) break;
+      if (line.size() < Field_Width || !Same_Field(line, Twelve_Blanks)) break;
       if (!wanted) continue;
       std::string_view text = line.substr(Field_Width - 1);  // one blank, then the text
       if (taxonomy.empty()) text = Textutils::Trim(text, Textutils::Whitespace, Textutils::Null_Set);

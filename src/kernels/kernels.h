@@ -12,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
-// How many bytes past its input a line-feed marker may read; the caller
+// How many bytes past its input a line-feed finder may read; the caller
 // guarantees they are readable (the line reader pads its buffer).
-inline constexpr std::size_t Mark_Line_Feeds_Reach = 64;
+inline constexpr std::size_t Index_Line_Feeds_Reach = 64;
+// Entries past the positions found that a line-feed finder may overwrite.
+inline constexpr std::size_t Index_Line_Feeds_Slack = 64;
 // Bytes past the kept letters that a letter filter may overwrite.
 inline constexpr std::size_t Keep_Letters_Slack = 64;
 // How many bytes past its input a sequence-line kernel may read.
@@ -38,9 +40,10 @@ enum class Kernel_Level { PORTABLE, SSSE3, AVX2, AVX512, NEON };
 struct Kernel_Set {
   Kernel_Level level;
   std::string_view name;
-  // Marks the line feeds of P[0..N): bit J % 64 of Bits[J / 64] is set when
-  // P[J] is a line feed, and clear otherwise, also past N in the last word.
-  void (*mark_line_feeds)(const char* p, std::size_t n, std::uint64_t* bits);
+  // Writes Base + J for every line feed P[J] of P[0..N) to Out, in order,
+  // and returns how many. Out needs room for N + Index_Line_Feeds_Slack
+  // entries; Base + N must fit in 32 bits.
+  std::size_t (*index_line_feeds)(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
   // Copies the letters of In[0..N) ('A'-'Z', 'a'-'z' and the ISO 8859-1
   // letters 192-214, 216-246, 248-255) to Out, in order, and returns how many.
   // Out needs room for N + Keep_Letters_Slack bytes; In is read only within
@@ -63,8 +66,8 @@ const Kernel_Set& Kernels_Of(Kernel_Level level);
 // The kernels chosen at start-up: the last of the available levels.
 extern const Kernel_Set* const Chosen_Kernels;
 
-inline void Mark_Line_Feeds(const char* p, std::size_t n, std::uint64_t* bits) {
-  Chosen_Kernels->mark_line_feeds(p, n, bits);
+inline std::size_t Index_Line_Feeds(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out) {
+  return Chosen_Kernels->index_line_feeds(p, n, base, out);
 }
 inline std::size_t Keep_Letters(const char* in, std::size_t n, char* out) {
   return Chosen_Kernels->keep_letters(in, n, out);

@@ -19,6 +19,19 @@ inline constexpr std::size_t No_Stop = ~std::size_t{0};
 inline std::uint64_t Below(std::size_t n) { return n >= Block ? ~0ULL : (1ULL << n) - 1; }
 inline std::size_t Ones(std::uint64_t mask) { return static_cast<std::size_t>(std::popcount(mask)); }
 
+// Writes Base + J for every set bit J of Bits to Out, in order; returns the
+// end of what it wrote. Writes four entries whatever the count (and at most
+// 64 past the end), so that the usual block, with few line feeds, takes no
+// branch.
+inline std::uint32_t* Positions(std::uint64_t bits, std::uint32_t base, std::uint32_t* out) {
+  const std::size_t count = Ones(bits);
+  for (std::size_t k = 0; k < 4; ++k, bits &= bits - 1)
+    out[k] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
+  for (std::size_t k = 4; k < count; ++k, bits &= bits - 1)
+    out[k] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
+  return out + count;
+}
+
 // Follows the lines through the blocks: where the open line began, and how
 // many lines ended before it, so that a line found to be unusual later can
 // be given back whole.

@@ -46,19 +46,21 @@ std::size_t Compact_Neon(uint8x16_t v, unsigned mask, char* out) {
 // Each 64-byte block's line feeds become one word: the compare results,
 // weighted by their bit within each 8-byte half, are added pairwise until
 // eight bytes, one per 8 input bytes, remain.
-void Mark_Line_Feeds_Neon(const char* p, std::size_t n, std::uint64_t* bits) {
+std::size_t Index_Line_Feeds_Neon(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out) {
   static constexpr std::uint8_t weights[16] = {1, 2, 4, 8, 16, 32, 64, 128,
                                                1, 2, 4, 8, 16, 32, 64, 128};
   const uint8x16_t w = vld1q_u8(weights);
   const uint8x16_t lf = vdupq_n_u8('\n');
   auto weighted = [&](const char* q) { return vandq_u8(vceqq_u8(vld1q_u8(Bytes(q)), lf), w); };
+  std::uint32_t* end = out;
   for (std::size_t i = 0; i < n; i += Block) {
     const uint8x16_t ab = vpaddq_u8(weighted(p + i), weighted(p + i + 16));
     const uint8x16_t cd = vpaddq_u8(weighted(p + i + 32), weighted(p + i + 48));
     const uint8x16_t abcd = vpaddq_u8(ab, cd);
     const std::uint64_t word = vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(abcd, abcd)), 0);
-    bits[i / Block] = word & Below(n - i);
+    end = Positions(word & Below(n - i), base + static_cast<std::uint32_t>(i), end);
   }
+  return static_cast<std::size_t>(end - out);
 }
 
 std::size_t Keep_Letters_Neon(const char* in, std::size_t n, char* out) {

@@ -18,13 +18,13 @@ constexpr auto Is_Letter = [] {
 
 }  // namespace
 
-void Mark_Line_Feeds_Portable(const char* p, std::size_t n, std::uint64_t* bits) {
-  for (std::size_t word = 0; word * 64 < n; ++word) {
-    std::uint64_t mask = 0;
-    for (std::size_t j = word * 64; j < n && j < word * 64 + 64; ++j)
-      mask |= std::uint64_t{p[j] == '\n'} << (j % 64);
-    bits[word] = mask;
+std::size_t Index_Line_Feeds_Portable(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out) {
+  std::size_t count = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    out[count] = base + static_cast<std::uint32_t>(j);  // always stored, kept only for a line feed
+    count += p[j] == '\n' ? 1 : 0;
   }
+  return count;
 }
 
 std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out) {

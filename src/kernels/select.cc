@@ -8,15 +8,15 @@ using namespace Kernel_Variants;
 
 // The levels this build holds for its processor.
 constexpr Kernel_Set Sets[] = {
-    {Kernel_Level::PORTABLE, "portable", Mark_Line_Feeds_Portable, Keep_Letters_Portable,
+    {Kernel_Level::PORTABLE, "portable", Index_Line_Feeds_Portable, Keep_Letters_Portable,
      Sequence_Lines_Portable},
 #if defined(__x86_64__)
-    {Kernel_Level::SSSE3, "ssse3", Mark_Line_Feeds_Sse2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
-    {Kernel_Level::AVX2, "avx2", Mark_Line_Feeds_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
-    {Kernel_Level::AVX512, "avx512", Mark_Line_Feeds_Avx512, Keep_Letters_Avx512,
+    {Kernel_Level::SSSE3, "ssse3", Index_Line_Feeds_Sse2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX2, "avx2", Index_Line_Feeds_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX512, "avx512", Index_Line_Feeds_Avx512, Keep_Letters_Avx512,
      Sequence_Lines_Avx512},
 #elif defined(TARVELO_KERNELS_NEON)
-    {Kernel_Level::NEON, "neon", Mark_Line_Feeds_Neon, Keep_Letters_Neon, Sequence_Lines_Portable},
+    {Kernel_Level::NEON, "neon", Index_Line_Feeds_Neon, Keep_Letters_Neon, Sequence_Lines_Portable},
 #endif
 };
 
@@ -28,7 +28,8 @@ std::vector<Kernel_Level> Available_Kernel_Levels() {
   __builtin_cpu_init();
   if (!__builtin_cpu_supports("ssse3")) return levels;
   levels.push_back(Kernel_Level::SSSE3);
-  if (!__builtin_cpu_supports("avx2")) return levels;
+  if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("bmi") || !__builtin_cpu_supports("popcnt"))
+    return levels;
   levels.push_back(Kernel_Level::AVX2);
   // Every processor with AVX-512 VBMI2 has LZCNT too, which not every
   // compiler lets a program ask about.

@@ -14,14 +14,14 @@
 
 namespace Kernel_Variants {
 
-void Mark_Line_Feeds_Portable(const char* p, std::size_t n, std::uint64_t* bits);
+std::size_t Index_Line_Feeds_Portable(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
 std::size_t Keep_Letters_Portable(const char* in, std::size_t n, char* out);
 Sequence_Run Sequence_Lines_Portable(const char* in, std::size_t n, char* out);
 
 #if defined(__x86_64__)
-void Mark_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint64_t* bits);
-void Mark_Line_Feeds_Avx2(const char* p, std::size_t n, std::uint64_t* bits);
-void Mark_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint64_t* bits);
+std::size_t Index_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
+std::size_t Index_Line_Feeds_Avx2(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
+std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
 std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n, char* out);
 std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, char* out);
 Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out);
@@ -29,7 +29,7 @@ Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out);
 #endif
 
 #if defined(TARVELO_KERNELS_NEON)
-void Mark_Line_Feeds_Neon(const char* p, std::size_t n, std::uint64_t* bits);
+std::size_t Index_Line_Feeds_Neon(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
 std::size_t Keep_Letters_Neon(const char* in, std::size_t n, char* out);
 #endif
 

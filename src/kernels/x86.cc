@@ -5,6 +5,7 @@
 
 #include <immintrin.h>
 
+#include <bit>
 #include <cstdint>
 
 #include "kernels/kernels.h"
@@ -69,28 +70,53 @@ __attribute__((target("ssse3"))) inline std::uint64_t Equal_Ssse3(__m128i v, cha
 
 }  // namespace
 
-void Mark_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint64_t* bits) {
+std::size_t Index_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out) {
   const __m128i lf = _mm_set1_epi8('\n');
   auto block = [&](std::size_t i) -> std::uint64_t {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
   };
-  for (std::size_t i = 0; i < n; i += Block)
-    bits[i / Block] =
-        (block(i) | block(i + 16) << 16 | block(i + 32) << 32 | block(i + 48) << 48) & Below(n - i);
+  std::uint32_t* end = out;
+  for (std::size_t i = 0; i < n; i += Block) {
+    std::uint64_t bits = (block(i) | block(i + 16) << 16 | block(i + 32) << 32 | block(i + 48) << 48) & Below(n - i);
+    for (; bits != 0; bits &= bits - 1) *end++ = base + static_cast<std::uint32_t>(i + std::countr_zero(bits));
+  }
+  return static_cast<std::size_t>(end - out);
 }
 
-__attribute__((target("avx2"))) void Mark_Line_Feeds_Avx2(const char* p, std::size_t n,
-                                                          std::uint64_t* bits) {
+__attribute__((target("avx2,bmi,popcnt"))) std::size_t Index_Line_Feeds_Avx2(const char* p, std::size_t n,
+                                                                             std::uint32_t base, std::uint32_t* out) {
+  std::uint32_t* end = out;
   for (std::size_t i = 0; i < n; i += Block)
-    bits[i / Block] = (Line_Feeds_Avx2(p + i) | Line_Feeds_Avx2(p + i + 32) << 32) & Below(n - i);
+    end = Positions((Line_Feeds_Avx2(p + i) | Line_Feeds_Avx2(p + i + 32) << 32) & Below(n - i),
+                    base + static_cast<std::uint32_t>(i), end);
+  return static_cast<std::size_t>(end - out);
 }
 
-__attribute__((target("avx512f,avx512bw"))) void Mark_Line_Feeds_Avx512(const char* p, std::size_t n,
-                                                                        std::uint64_t* bits) {
+// The byte positions of a block's line feeds, gathered with one compress and
+// widened to 32 bits; those past the 16th of a block (short lines) one by one.
+AVX512_TARGET std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint32_t base,
+                                                  std::uint32_t* out) {
   const __m512i lf = _mm512_set1_epi8('\n');
-  for (std::size_t i = 0; i < n; i += Block)
-    bits[i / Block] = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf) & Below(n - i);
+  const __m512i iota = _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46,
+                                       45, 44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28,
+                                       27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10,
+                                       9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < n; i += Block) {
+    const std::uint64_t bits = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf) & Below(n - i);
+    const __m512i at = _mm512_maskz_compress_epi8(bits, iota);
+    const __m512i offset = _mm512_set1_epi32(static_cast<int>(base + i));
+    const std::size_t found = Ones(bits);
+    _mm512_storeu_si512(out + count, _mm512_add_epi32(_mm512_cvtepu8_epi32(_mm512_castsi512_si128(at)), offset));
+    if (found > 16) {
+      std::uint64_t rest = bits;
+      for (int k = 0; k < 16; ++k) rest &= rest - 1;
+      Positions(rest, base + static_cast<std::uint32_t>(i), out + count + 16);
+    }
+    count += found;
+  }
+  return count;
 }
 
 __attribute__((target("ssse3"))) std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n,

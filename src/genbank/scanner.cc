@@ -52,17 +52,23 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
     {"         /lat_lon=\"", 'l'},
 }};
 
-// Compares two keyword fields as one 8-byte and one 4-byte word.
-bool Same_Field(std::string_view a, std::string_view b) {
-  static_assert(Field_Width == 8 + 4);
-  std::uint64_t a8, b8;
-  std::uint32_t a4, b4;
-  std::memcpy(&a8, a.data(), 8);
-  std::memcpy(&b8, b.data(), 8);
-  std::memcpy(&a4, a.data() + 8, 4);
-  std::memcpy(&b4, b.data() + 8, 4);
-  return a8 == b8 && a4 == b4;
+// The 8 bytes at P as one word.
+std::uint64_t Word(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
 }
+
+// True when the first N bytes of A and B (N at least 8) are equal, compared
+// a word at a time, the last word ending at byte N.
+bool Same_Bytes(const char* a, const char* b, std::size_t n) {
+  for (std::size_t i = 0; i + 8 < n; i += 8)
+    if (Word(a + i) != Word(b + i)) return false;
+  return Word(a + n - 8) == Word(b + n - 8);
+}
+
+// Compares two keyword fields.
+bool Same_Field(std::string_view a, std::string_view b) { return Same_Bytes(a.data(), b.data(), Field_Width); }
 
 // The keyword field that a line of 13 or more characters can begin with.
 constexpr const Keyword* Candidate_Keyword(std::string_view line) {
@@ -310,7 +316,7 @@ class Scanner {
     if (candidate != nullptr) {
       const Qualifier& q = *candidate;
       // The value needs at least one character before the closing quote.
-      if (rest.size() < q.text.size() + 2 || !rest.starts_with(q.text)) return;
+      if (rest.size() < q.text.size() + 2 || !Same_Bytes(rest.data(), q.text.data(), q.text.size())) return;
       const std::string_view value = rest.substr(q.text.size(), rest.size() - q.text.size() - 1);
       if (q.letter == 'i') {
         Test(JOURNAL, line);

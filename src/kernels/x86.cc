@@ -94,7 +94,9 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t Index_Line_Feeds_Avx2(con
 }
 
 // The byte positions of a block's line feeds, gathered with one compress and
-// widened to 32 bits; those past the 16th of a block (short lines) one by one.
+// widened to 32 bits: four with one small store (a block of annotation or
+// sequence lines holds at most two), more with a second store, and those past
+// the 16th of a block (short lines) one by one.
 AVX512_TARGET std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint32_t base,
                                                   std::uint32_t* out) {
   const __m512i lf = _mm512_set1_epi8('\n');
@@ -105,14 +107,18 @@ AVX512_TARGET std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, 
   std::size_t count = 0;
   for (std::size_t i = 0; i < n; i += Block) {
     const std::uint64_t bits = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf) & Below(n - i);
-    const __m512i at = _mm512_maskz_compress_epi8(bits, iota);
-    const __m512i offset = _mm512_set1_epi32(static_cast<int>(base + i));
+    const __m128i at = _mm512_castsi512_si128(_mm512_maskz_compress_epi8(bits, iota));
+    const auto offset = static_cast<int>(base + i);
     const std::size_t found = Ones(bits);
-    _mm512_storeu_si512(out + count, _mm512_add_epi32(_mm512_cvtepu8_epi32(_mm512_castsi512_si128(at)), offset));
-    if (found > 16) {
-      std::uint64_t rest = bits;
-      for (int k = 0; k < 16; ++k) rest &= rest - 1;
-      Positions(rest, base + static_cast<std::uint32_t>(i), out + count + 16);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count),
+                     _mm_add_epi32(_mm_cvtepu8_epi32(at), _mm_set1_epi32(offset)));
+    if (found > 4) {
+      _mm512_storeu_si512(out + count, _mm512_add_epi32(_mm512_cvtepu8_epi32(at), _mm512_set1_epi32(offset)));
+      if (found > 16) {
+        std::uint64_t rest = bits;
+        for (int k = 0; k < 16; ++k) rest &= rest - 1;
+        Positions(rest, base + static_cast<std::uint32_t>(i), out + count + 16);
+      }
     }
     count += found;
   }

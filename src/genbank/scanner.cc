@@ -1,6 +1,7 @@
 #include "genbank/scanner.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -132,12 +133,26 @@ constexpr std::uint64_t Bytes_At(const char* p) {
   return w;
 }
 
-// The first 8 bytes of each qualifier read, from its slash at column 22.
+// The first 8 bytes of each qualifier read, from its slash at column 22, in
+// a table of 8 slots chosen by a multiplicative hash that gives each its own
+// slot (the empty slots hold bytes no qualifier begins with).
 constexpr std::size_t Qualifier_Column = Field_Width + 9;
+constexpr std::uint64_t Qualifier_Start(const Qualifier& q) { return Bytes_At(q.text.data() + 9); }
+constexpr unsigned Name_Slot(std::uint64_t name, std::uint64_t multiplier) {
+  return static_cast<unsigned>((name * multiplier) >> 61);
+}
+constexpr std::uint64_t Name_Multiplier = [] {
+  for (std::uint64_t m = 0x9E3779B97F4A7C15;; m += 2) {
+    unsigned used = 0;
+    for (const Qualifier& q : Qualifiers) used |= 1u << Name_Slot(Qualifier_Start(q), m);
+    if (std::popcount(used) == static_cast<int>(Qualifiers.size())) return m;
+  }
+}();
 constexpr auto Qualifier_Starts = [] {
-  std::array<std::uint64_t, Qualifiers.size()> starts{};
-  for (std::size_t i = 0; i < Qualifiers.size(); ++i) starts[i] = Bytes_At(Qualifiers[i].text.data() + 9);
-  return starts;
+  std::array<std::uint64_t, 8> slots;
+  slots.fill(~std::uint64_t{0});
+  for (const Qualifier& q : Qualifiers) slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)] = Qualifier_Start(q);
+  return slots;
 }();
 
 // False when the line starting at P surely reaches no rule outside a sequence
@@ -151,8 +166,7 @@ constexpr bool May_Matter(const char* p) {
   const unsigned keyword = first & KEYWORD_START;
   const unsigned indented = first & second & (third >> 1) & BLANK;
   const std::uint64_t name = Bytes_At(p + Qualifier_Column);
-  bool read = false;
-  for (std::uint64_t start : Qualifier_Starts) read |= name == start;
+  const bool read = Qualifier_Starts[Name_Slot(name, Name_Multiplier)] == name;
   const unsigned qualifier = first & third & BLANK & (read ? BLANK : 0);
   return (keyword | indented | qualifier) != 0;
 }

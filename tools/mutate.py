@@ -6,6 +6,7 @@ Usage:
   tools/mutate.py --list          show the mutants and where each one applies
   tools/mutate.py --only REGEX    run the mutants whose file or description matches
   tools/mutate.py --timeout 30 --keep --cmake=-DTARVELO_GZIP=ZLIB
+  tools/mutate.py --attribute     run every test on every mutant: which tests catch what
 
 The tracked files of the tree are copied to a scratch folder, configured once
 (CMake, Ninja, Release, tests on) and built once. Each mutant then replaces one
@@ -257,6 +258,25 @@ def run_tests(build, timeout, others):
     return "survived" if rc == 0 else "killed"
 
 
+def failing_tests(build, timeout, others):
+    """The names of every test that fails (or hangs) on the current build."""
+    _, cases = run(["./tarvelo_tests", "--gtest_list_tests"], build)
+    suite, failed = "", set()
+    for line in cases.splitlines():
+        if line and not line.startswith(" "):
+            suite = line.split()[0]
+        elif line.strip():
+            name = suite + line.split()[0]
+            rc, _ = run(["./tarvelo_tests", "--gtest_filter=" + name], build, timeout=timeout)
+            if rc != 0:
+                failed.add(name)
+    if others:
+        _, out = run(["ctest", "-j2", "--timeout", str(timeout), "-R", others], build,
+                     timeout=timeout * 4 + 60)
+        failed |= set(re.findall(r"Test\s+#\d+: (\S+) \.*\**(?:Failed|Timeout|Exception)", out))
+    return failed
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--list", action="store_true", help="show the mutants and stop")
@@ -265,6 +285,9 @@ def main():
                     help="seconds for the unit-test binary and for each other test (default 30)")
     ap.add_argument("--cmake", action="append", default=[], metavar="ARG",
                     help="extra configure argument, e.g. --cmake=-DTARVELO_GZIP=ZLIB")
+    ap.add_argument("--attribute", action="store_true",
+                    help="run every test on every mutant; list the tests that catch each one, "
+                         "and the mutants each test alone catches")
     ap.add_argument("--keep", action="store_true", help="keep the scratch copy")
     ap.add_argument("--source", default=Path(__file__).resolve().parent.parent, type=Path,
                     help="tree to copy (default: this script's repository)")
@@ -302,7 +325,7 @@ def main():
             sys.exit("the tests fail on the unchanged tree")
         print(f"baseline built and tested in {time.monotonic() - started:.0f} s", flush=True)
 
-        plan, results = [], []
+        plan, results, alone = [], [], {}
         for m in chosen:
             path, problem = locate(scratch, m[0], m[1])
             if problem:
@@ -316,7 +339,15 @@ def main():
             path.write_text(original.replace(m[1], m[2], 1))
             try:
                 rc, _ = run(["ninja", "-C", str(build), "-j2"], scratch, timeout=1200)
-                verdict = run_tests(build, args.timeout, others) if rc == 0 else "build failed"
+                if rc != 0:
+                    verdict = "build failed"
+                elif args.attribute:
+                    catchers = failing_tests(build, args.timeout, others)
+                    verdict = "killed" if catchers else "survived"
+                    print(f"      caught by: {' '.join(sorted(catchers)) or '-'}", flush=True)
+                    alone.setdefault(next(iter(catchers)) if len(catchers) == 1 else "", []).append(m[3])
+                else:
+                    verdict = run_tests(build, args.timeout, others)
             finally:
                 path.write_text(original)
             results.append((m, verdict, time.monotonic() - t0))
@@ -343,6 +374,9 @@ def main():
             print(f"  survived  {m[0]:22} {m[3]}")
     for m, verdict, _ in stale:
         print(f"  {verdict}  {m[0]}: {m[3]} -- snippet {m[1]!r}")
+    for test, caught in sorted(alone.items()):
+        if test:
+            print(f"  only {test} catches: " + "; ".join(caught))
     print(f"total time {time.monotonic() - started:.0f} s")
     return 0
 

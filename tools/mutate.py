@@ -25,6 +25,7 @@ update the table when code moves. Mutants in code that this build does not
 compile (the zlib or the ISA-L decoder, whichever is not chosen) survive.
 """
 import argparse
+import os
 import re
 import shutil
 import subprocess
@@ -209,6 +210,17 @@ def run(cmd, cwd, timeout=None):
         return None, out
 
 
+def end_strays(build):
+    """Ends the runs of this build's program that a timed-out test left behind."""
+    program = str(build / "tarvelo")
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.readlink(f"/proc/{pid}/exe") == program:
+                os.kill(int(pid), 9)
+        except OSError:
+            pass
+
+
 def sources(tree):
     src = tree / "src"
     return sorted(p for p in src.rglob("*") if p.is_file() and p.suffix in (".cc", ".h")
@@ -350,6 +362,7 @@ def main():
                     verdict = run_tests(build, args.timeout, others)
             finally:
                 path.write_text(original)
+                end_strays(build)
             results.append((m, verdict, time.monotonic() - t0))
             rel = path.relative_to(scratch)
             print(f"[{n:3}/{len(plan)}] {verdict:12} {str(rel):32} {m[3]} "

@@ -19,7 +19,9 @@ TEST(Conversion, InputsInCommandLineOrderUntilTheFirstFailure) {
   Sandbox box;
   box.Write("dir/my x.y.gb", Record("C3"));
   box.Write("-x", Record("D4"));
-  box.Write("bad.gb", Record("A1") + "DEFINITION  x\n");
+  // A diagnostic carries the line as it is, NUL included.
+  const std::string bad_line("DEFINITION  x\0y", 15);
+  box.Write("bad.gb", Record("A1") + bad_line + "\n");
   box.Write("x.gz", kGzip);
   box.Write("cut.gz", kGzip.substr(0, 10));
   const std::string a = Fasta("Homo_sapiens_A1");
@@ -33,7 +35,7 @@ TEST(Conversion, InputsInCommandLineOrderUntilTheFirstFailure) {
       {{"a.gb", "missing.gb", "b.gb"}, {a, kInvalidFilename, 1}},
       {{"a.gb", "dir", "b.gb"}, {a, kInvalidFilename, 1}},
       {{"bad.gb", "b.gb"},
-       {a, Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. START : DEFINITION  x"), 1}},
+       {a, Fatal("TARVELO.GENBANK_FORMAT_ERROR", "STOP vs. START : " + bad_line), 1}},
       {{"a.gb", "cut.gz", "b.gb"},
        {a, Fatal("TARVELO.READ_FILE.DECOMPRESSION_ERROR", "cut.gz: truncated compressed data"), 1}},
   };

@@ -27,10 +27,8 @@ TEST(Options, EachSettingTheLeftmostWinsAndInvalidUseCreatesNothing) {
       {{"-l", "d", "-r", "3", "a.gb"}, {Fasta("TP53__p53____x7___a_b.c")}},
       {{"-l", "d", "-r", "4", "a.gb"}, {Fasta("TP53__p53____x7___a_b_c")}},
       {{"-l", "d", "-r", "5x", "a.gb"}, {Fasta("'TP53 (p53), ''x7''; a-b.c'")}},
-      // Letters outside a-z fail at the first label.
+      // An empty list is an empty label.
       {{"-l", "", "a.gb"}, {Fasta("")}},
-      {{"-l", "-x", "empty.gb", "a.gb"},
-       {"", Fatal("TARVELO.PRINT_LABEL.SELECTION_ERROR", "Invalid label component."), 1}},
       // The separator is never replaced; the leftmost of -s, -t and -r wins.
       {{"-s", " ", "-l", "os", "a.gb"}, {Fasta("Homo_sapiens Homo_sapiens_(human)")}},
       {{"a.gb", "-t", "b.gb"}, Row("Homo sapiens\tA1\nHomo sapiens\tB2")},
@@ -83,7 +81,6 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
        {a, "", 0, "define(`A1',`Homo_sapiens_A1')dnl\n"}},
       {{"-r", "5", "-l", "ia", "-m", "d.m4", "a.gb"},
        {a, "", 0, "define(`A1',``'''``T9606 A1'''``'')dnl\n"}},
-      {{"-l", "ai", "-m", "d.m4", "a.gb"}, {a, "", 0, "define(`A1',``A1_9606'')dnl\n"}},
       {{"-m", "d.m4", "-t", "a.gb", "-", "b.gb"},
        {"A1\nC3\nB2\n", "", 0,
         "define(`A1',``Homo sapiens\tA1'')dnl\ndefine(`C3',``Homo sapiens\tC3'')dnl\n"
@@ -91,6 +88,7 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
        Record("C3")},
       {{"-m", "d.m4", "m.gb", "b.gb"},
        {a, Fatal("TEXTUTILS.M4UTILS.INVALID_MACRO_NAME", "\"M.1\""), 1, homo}},
+      // Letters outside a-z fail at the first label.
       {{"-m", "d.m4", "-l", "-", "a.gb"},
        {"", Fatal("TARVELO.PRINT_LABEL.SELECTION_ERROR", "Invalid label component."), 1, ""}},
       {{"-m", "d.m4", "missing.gb", "a.gb"}, {"", kInvalidFilename, 1, ""}},

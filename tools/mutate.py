@@ -6,6 +6,7 @@ Usage:
   tools/mutate.py --list          show the mutants and where each one applies
   tools/mutate.py --only REGEX    run the mutants whose file or description matches
   tools/mutate.py --timeout 30 --keep --cmake=-DTARVELO_GZIP=ZLIB
+  tools/mutate.py --attribute     run every test on every mutant: which tests catch what
 
 The tracked files of the tree are copied to a scratch folder, configured once
 (CMake, Ninja, Release, tests on) and built once. Each mutant then replaces one
@@ -24,6 +25,7 @@ update the table when code moves. Mutants in code that this build does not
 compile (the zlib or the ISA-L decoder, whichever is not chosen) survive.
 """
 import argparse
+import os
 import re
 import shutil
 import subprocess
@@ -178,12 +180,12 @@ MUTANTS = [
     ("xz_decoder.cc", "if (padding_ % 4 != 0)", "if (padding_ % 2 != 0)", "xz padding of two bytes accepted"),
     ("xz_decoder.cc", "head[0] == '\\0' || ", "", "xz stream padding refused"),
     ("line_reader.cc", "if (n == 0 && offset_ < end_", "if (false && offset_ < end_", "a file cut short while read passes"),
-    ("line_reader.cc", "(marked_ > begin_ ? marked_ : begin_) / 64 * 64", "(marked_ > begin_ ? marked_ : begin_)", "line feeds marked from an unaligned byte"),
+    ("line_reader.cc", "  next_ = 0;\n  count_ = ::Index_Line_Feeds", "  count_ = ::Index_Line_Feeds", "a new line-feed index read from the old position"),
     ("line_reader.h", "line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;", "line_number_ += line_feeds;", "a run after a split line counted one line long"),
-    ("line_reader.h", "(Pair{word[2]} << 64 | word[1]) >> shift", "(Pair{word[2]} << 64 | word[2]) >> shift", "far line-feed word misread"),
+    ("line_reader.h", "next_ += line_feeds;", "next_ += line_feeds - 1;", "line feeds of a run left in the index"),
     ("scanner.cc", "input_.Skip_Lines(run.consumed, run.lines);", "input_.Skip_Lines(run.consumed, 0);", "lines taken in a run not counted"),
     ("portable.cc", "in[run.consumed] != '/' && ", "", "portable run takes a // line"),
-    ("portable.cc", "j < n && j < word * 64 + 64", "j < word * 64 + 64", "portable marker marks past the end"),
+    ("portable.cc", "j < n; ++j) {\n    out[count] = base", "j <= n; ++j) {\n    out[count] = base", "portable index finds a line feed past the end"),
     ("x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 48) << 48)", "SSE2 marker marks past the end"),
     ("x86.cc", "(Equal_Ssse3(v[j], '/') | Equal_Ssse3(v[j], 'L'))", "Equal_Ssse3(v[j], '/')", "SSSE3 run takes a LOCUS line"),
     ("x86.cc", "_mm512_set1_epi8('L')", "_mm512_set1_epi8('/')", "AVX-512 run takes a LOCUS line"),
@@ -206,6 +208,17 @@ def run(cmd, cwd, timeout=None):
     except subprocess.TimeoutExpired as e:
         out = e.stdout.decode(errors="replace") if isinstance(e.stdout, bytes) else (e.stdout or "")
         return None, out
+
+
+def end_strays(build):
+    """Ends the runs of this build's program that a timed-out test left behind."""
+    program = str(build / "tarvelo")
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.readlink(f"/proc/{pid}/exe") == program:
+                os.kill(int(pid), 9)
+        except OSError:
+            pass
 
 
 def sources(tree):
@@ -257,6 +270,25 @@ def run_tests(build, timeout, others):
     return "survived" if rc == 0 else "killed"
 
 
+def failing_tests(build, timeout, others):
+    """The names of every test that fails (or hangs) on the current build."""
+    _, cases = run(["./tarvelo_tests", "--gtest_list_tests"], build)
+    suite, failed = "", set()
+    for line in cases.splitlines():
+        if line and not line.startswith(" "):
+            suite = line.split()[0]
+        elif line.strip():
+            name = suite + line.split()[0]
+            rc, _ = run(["./tarvelo_tests", "--gtest_filter=" + name], build, timeout=timeout)
+            if rc != 0:
+                failed.add(name)
+    if others:
+        _, out = run(["ctest", "-j2", "--timeout", str(timeout), "-R", others], build,
+                     timeout=timeout * 4 + 60)
+        failed |= set(re.findall(r"Test\s+#\d+: (\S+) \.*\**(?:Failed|Timeout|Exception)", out))
+    return failed
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--list", action="store_true", help="show the mutants and stop")
@@ -265,6 +297,9 @@ def main():
                     help="seconds for the unit-test binary and for each other test (default 30)")
     ap.add_argument("--cmake", action="append", default=[], metavar="ARG",
                     help="extra configure argument, e.g. --cmake=-DTARVELO_GZIP=ZLIB")
+    ap.add_argument("--attribute", action="store_true",
+                    help="run every test on every mutant; list the tests that catch each one, "
+                         "and the mutants each test alone catches")
     ap.add_argument("--keep", action="store_true", help="keep the scratch copy")
     ap.add_argument("--source", default=Path(__file__).resolve().parent.parent, type=Path,
                     help="tree to copy (default: this script's repository)")
@@ -302,7 +337,7 @@ def main():
             sys.exit("the tests fail on the unchanged tree")
         print(f"baseline built and tested in {time.monotonic() - started:.0f} s", flush=True)
 
-        plan, results = [], []
+        plan, results, alone = [], [], {}
         for m in chosen:
             path, problem = locate(scratch, m[0], m[1])
             if problem:
@@ -316,9 +351,18 @@ def main():
             path.write_text(original.replace(m[1], m[2], 1))
             try:
                 rc, _ = run(["ninja", "-C", str(build), "-j2"], scratch, timeout=1200)
-                verdict = run_tests(build, args.timeout, others) if rc == 0 else "build failed"
+                if rc != 0:
+                    verdict = "build failed"
+                elif args.attribute:
+                    catchers = failing_tests(build, args.timeout, others)
+                    verdict = "killed" if catchers else "survived"
+                    print(f"      caught by: {' '.join(sorted(catchers)) or '-'}", flush=True)
+                    alone.setdefault(next(iter(catchers)) if len(catchers) == 1 else "", []).append(m[3])
+                else:
+                    verdict = run_tests(build, args.timeout, others)
             finally:
                 path.write_text(original)
+                end_strays(build)
             results.append((m, verdict, time.monotonic() - t0))
             rel = path.relative_to(scratch)
             print(f"[{n:3}/{len(plan)}] {verdict:12} {str(rel):32} {m[3]} "
@@ -343,6 +387,9 @@ def main():
             print(f"  survived  {m[0]:22} {m[3]}")
     for m, verdict, _ in stale:
         print(f"  {verdict}  {m[0]}: {m[3]} -- snippet {m[1]!r}")
+    for test, caught in sorted(alone.items()):
+        if test:
+            print(f"  only {test} catches: " + "; ".join(caught))
     print(f"total time {time.monotonic() - started:.0f} s")
     return 0
 

@@ -196,6 +196,12 @@ MUTANTS = [
     ("line_blocks.h", "written - open", "written", "letters of a given-back line kept"),
     ("record_writer.cc", "if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);", "", "-t writes the sequence of whole runs"),
     ("record_writer.cc", "out_.Commit(run.written);", "out_.Commit(run.consumed);", "a run writes its blanks and digits"),
+    # annotation lines passed over, and the index of line-feed positions behind them
+    ("line_reader.h", "if (line_feed - start >= Line_Capacity || !ignorable(buffer + start)) break;", "if (!ignorable(buffer + start)) break;", "a line of 100 characters or more passed over whole"),
+    ("line_reader.h", "next_ += whole ? 1 : 0;", "next_ += 1;", "a piece of a long line takes a line feed from the index"),
+    ("line_reader.cc", "  Forget_Index();\n  if (before_blocking_", "  if (before_blocking_", "line-feed positions kept across a refill"),
+    ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
+    ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
 ]
 
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "support/textutils.h"
 
@@ -53,10 +52,11 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
     {"         /lat_lon=\"", 'l'},
 }};
 
-// The 8 bytes at P as one word.
-std::uint64_t Word(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, sizeof w);
+// The 8 bytes from P as one number, the first byte lowest (one load where
+// the processor is little-endian).
+constexpr std::uint64_t Bytes_At(const char* p) {
+  std::uint64_t w = 0;
+  for (unsigned k = 0; k < 8; ++k) w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
   return w;
 }
 
@@ -64,8 +64,8 @@ std::uint64_t Word(const char* p) {
 // a word at a time, the last word ending at byte N.
 bool Same_Bytes(const char* a, const char* b, std::size_t n) {
   for (std::size_t i = 0; i + 8 < n; i += 8)
-    if (Word(a + i) != Word(b + i)) return false;
-  return Word(a + n - 8) == Word(b + n - 8);
+    if (Bytes_At(a + i) != Bytes_At(b + i)) return false;
+  return Bytes_At(a + n - 8) == Bytes_At(b + n - 8);
 }
 
 // Compares two keyword fields.
@@ -126,17 +126,11 @@ constexpr std::array<unsigned char, 256> Column_Classes = [] {
   return t;
 }();
 
-// The 8 bytes from P as one number, the first byte lowest.
-constexpr std::uint64_t Bytes_At(const char* p) {
-  std::uint64_t w = 0;
-  for (unsigned k = 0; k < 8; ++k) w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
-  return w;
-}
-
 // The first 8 bytes of each qualifier read, from its slash at column 22, in
 // a table of 8 slots chosen by a multiplicative hash that gives each its own
 // slot (the empty slots hold bytes no qualifier begins with).
 constexpr std::size_t Qualifier_Column = Field_Width + 9;
+static_assert(Qualifier_Column + 8 <= Line_Reader::Line_Look, "the line reader lets a test read this far");
 constexpr std::uint64_t Qualifier_Start(const Qualifier& q) { return Bytes_At(q.text.data() + 9); }
 constexpr unsigned Name_Slot(std::uint64_t name, std::uint64_t multiplier) {
   return static_cast<unsigned>((name * multiplier) >> 61);

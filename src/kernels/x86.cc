@@ -78,8 +78,8 @@ std::size_t Index_Line_Feeds_Sse2(const char* p, std::size_t n, std::uint32_t ba
   };
   std::uint32_t* end = out;
   for (std::size_t i = 0; i < n; i += Block) {
-    std::uint64_t bits = (block(i) | block(i + 16) << 16 | block(i + 32) << 32 | block(i + 48) << 48) & Below(n - i);
-    for (; bits != 0; bits &= bits - 1) *end++ = base + static_cast<std::uint32_t>(i + std::countr_zero(bits));
+    end = Positions((block(i) | block(i + 16) << 16 | block(i + 32) << 32 | block(i + 48) << 48) & Below(n - i),
+                    base + static_cast<std::uint32_t>(i), end);
   }
   return static_cast<std::size_t>(end - out);
 }

@@ -247,16 +247,22 @@ def locate(tree, name, snippet):
     return candidates[0], None
 
 
-def other_tests(build):
-    """A ctest pattern for the tests that are not cases of the unit-test binary."""
-    _, listing = run(["ctest", "-N"], build)
+def unit_tests(build):
+    """The cases of the unit-test binary, as Suite.Name."""
     _, cases = run(["./tarvelo_tests", "--gtest_list_tests"], build)
-    suite, known = "", set()
+    suite, names = "", []
     for line in cases.splitlines():
         if line and not line.startswith(" "):
             suite = line.split()[0]
         elif line.strip():
-            known.add(suite + line.split()[0])
+            names.append(suite + line.split()[0])
+    return names
+
+
+def other_tests(build):
+    """A ctest pattern for the tests that are not cases of the unit-test binary."""
+    _, listing = run(["ctest", "-N"], build)
+    known = set(unit_tests(build))
     names = re.findall(r"Test\s+#\d+: (\S+)", listing)
     rest = [n for n in names if n not in known]
     return "^(" + "|".join(re.escape(n) for n in rest) + ")$" if rest else None
@@ -278,16 +284,11 @@ def run_tests(build, timeout, others):
 
 def failing_tests(build, timeout, others):
     """The names of every test that fails (or hangs) on the current build."""
-    _, cases = run(["./tarvelo_tests", "--gtest_list_tests"], build)
-    suite, failed = "", set()
-    for line in cases.splitlines():
-        if line and not line.startswith(" "):
-            suite = line.split()[0]
-        elif line.strip():
-            name = suite + line.split()[0]
-            rc, _ = run(["./tarvelo_tests", "--gtest_filter=" + name], build, timeout=timeout)
-            if rc != 0:
-                failed.add(name)
+    failed = set()
+    for name in unit_tests(build):
+        rc, _ = run(["./tarvelo_tests", "--gtest_filter=" + name], build, timeout=timeout)
+        if rc != 0:
+            failed.add(name)
     if others:
         _, out = run(["ctest", "-j2", "--timeout", str(timeout), "-R", others], build,
                      timeout=timeout * 4 + 60)

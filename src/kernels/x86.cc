@@ -107,13 +107,15 @@ AVX512_TARGET std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, 
   std::size_t count = 0;
   for (std::size_t i = 0; i < n; i += Block) {
     const std::uint64_t bits = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf) & Below(n - i);
-    const __m128i at = _mm512_castsi512_si128(_mm512_maskz_compress_epi8(bits, iota));
+    // The masked forms with every lane kept: the same instructions, without
+    // the undefined upper lanes that make GCC 12 warn.
+    const __m128i at = _mm512_maskz_extracti32x4_epi32(0xF, _mm512_maskz_compress_epi8(bits, iota), 0);
     const auto offset = static_cast<int>(base + i);
     const std::size_t found = Ones(bits);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count),
                      _mm_add_epi32(_mm_cvtepu8_epi32(at), _mm_set1_epi32(offset)));
     if (found > 4) {
-      _mm512_storeu_si512(out + count, _mm512_add_epi32(_mm512_cvtepu8_epi32(at), _mm512_set1_epi32(offset)));
+      _mm512_storeu_si512(out + count, _mm512_add_epi32(_mm512_maskz_cvtepu8_epi32(0xFFFF, at), _mm512_set1_epi32(offset)));
       if (found > 16) {
         std::uint64_t rest = bits;
         for (int k = 0; k < 16; ++k) rest &= rest - 1;

@@ -3,6 +3,8 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "support/textutils.h"
 
@@ -56,13 +58,17 @@ constexpr std::array<Qualifier, 4> Qualifiers = {{
 // the processor is little-endian).
 constexpr std::uint64_t Bytes_At(const char* p) {
   std::uint64_t w = 0;
+  if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  }
   for (unsigned k = 0; k < 8; ++k) w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
   return w;
 }
 
 // True when the first N bytes of A and B (N at least 8) are equal, compared
 // a word at a time, the last word ending at byte N.
-bool Same_Bytes(const char* a, const char* b, std::size_t n) {
+inline bool Same_Bytes(const char* a, const char* b, std::size_t n) {
   for (std::size_t i = 0; i + 8 < n; i += 8)
     if (Bytes_At(a + i) != Bytes_At(b + i)) return false;
   return Bytes_At(a + n - 8) == Bytes_At(b + n - 8);

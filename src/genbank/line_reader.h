@@ -113,7 +113,7 @@ class Line_Reader {
   // lines that reach no rule, each shorter than Line_Capacity. True when one
   // was passed over. Stops at a piece of a longer line, and where the line
   // feeds found so far end.
-  static constexpr std::size_t Line_Look = 32;
+  static constexpr std::size_t Line_Look = 40;
   template <class Ignorable>
   bool Pass_Lines(Ignorable ignorable) {
     if (!at_line_start_) return false;

@@ -115,29 +115,53 @@ static_assert([] {
   return true;
 }());
 
-// What a byte is, at the columns that tell whether a line may reach a rule
-// above: the first byte of a keyword (or of ORIGIN), a blank, the third byte
-// of an indented keyword.
-enum : unsigned char { KEYWORD_START = 1, BLANK = 2, INDENTED_KEYWORD = 4 };
+// What the first and the third byte of a line tell about it: it may begin
+// with a keyword (or ORIGIN), with twelve blanks, or with an indented keyword
+// (one bit for each, so that the ones that no longer act in a record can be
+// passed over). The second byte is not looked at: an indented keyword's is
+// a blank, and a line that only looks like one goes to the keyword rules.
+enum : unsigned char { KEYWORD = 1, BLANKS = 2, ORGANISM_LINE = 4, AUTHORS_LINE = 8, JOURNAL_LINE = 16 };
+constexpr unsigned Every_Indented_Keyword = ORGANISM_LINE | AUTHORS_LINE | JOURNAL_LINE;
 
-constexpr std::array<unsigned char, 256> Column_Classes = [] {
-  std::array<unsigned char, 256> t{};
-  auto mark = [&t](char c, unsigned char role) { t[static_cast<unsigned char>(c)] |= role; };
-  mark('O', KEYWORD_START);  // ORIGIN
-  mark(' ', BLANK);
+constexpr unsigned char Indented_Class(Line_Role role) {
+  return role == Line_Role::ORGANISM ? ORGANISM_LINE : role == Line_Role::AUTHORS ? AUTHORS_LINE : JOURNAL_LINE;
+}
+
+// The first and the third byte of a line as one number.
+constexpr unsigned First_And_Third(char first, char third) {
+  return static_cast<unsigned char>(first) | static_cast<unsigned>(static_cast<unsigned char>(third)) << 8;
+}
+
+// The classes of every pair of a first and a third byte.
+constexpr auto Line_Classes = [] {
+  std::array<unsigned char, 256 * 256> t{};
+  auto mark = [&t](char first, char third, unsigned char role) {
+    t[First_And_Third(first, third)] |= role;
+  };
+  for (unsigned c = 0; c < 256; ++c) mark('O', static_cast<char>(c), KEYWORD);  // ORIGIN
+  mark(' ', ' ', BLANKS);
   for (const Keyword& k : Keywords) {
-    if (k.field[0] != ' ') mark(k.field[0], KEYWORD_START);
-    else if (k.field[2] != ' ') mark(k.field[2], INDENTED_KEYWORD);
+    if (k.field[0] != ' ')
+      for (unsigned c = 0; c < 256; ++c) mark(k.field[0], static_cast<char>(c), KEYWORD);
+    else if (k.field[2] != ' ')
+      mark(' ', k.field[2], Indented_Class(k.role));
   }
   return t;
 }();
 
-// The first 8 bytes of each qualifier read, from its slash at column 22, in
-// a table of 8 slots chosen by a multiplicative hash that gives each its own
-// slot (the empty slots hold bytes no qualifier begins with).
+// Each qualifier read, from its slash at column 22 up to 16 bytes (the name,
+// the equals sign, the quote, and for the taxon "taxon:"), as two words: in
+// a table of 8 slots chosen by a multiplicative hash of the first word that
+// gives each its own slot. The second word is compared under a mask of the
+// bytes the qualifier has; the empty slots hold bytes no qualifier begins with.
 constexpr std::size_t Qualifier_Column = Field_Width + 9;
-static_assert(Qualifier_Column + 8 <= Line_Reader::Line_Look, "the line reader lets a test read this far");
+static_assert(Qualifier_Column + 16 <= Line_Reader::Line_Look, "the line reader lets a test read this far");
 constexpr std::uint64_t Qualifier_Start(const Qualifier& q) { return Bytes_At(q.text.data() + 9); }
+struct alignas(32) Qualifier_Slot {
+  std::uint64_t start = ~std::uint64_t{0};
+  std::uint64_t more = 0;
+  std::uint64_t more_mask = 0;
+};
 constexpr unsigned Name_Slot(std::uint64_t name, std::uint64_t multiplier) {
   return static_cast<unsigned>((name * multiplier) >> 61);
 }
@@ -148,32 +172,41 @@ constexpr std::uint64_t Name_Multiplier = [] {
     if (std::popcount(used) == static_cast<int>(Qualifiers.size())) return m;
   }
 }();
-constexpr auto Qualifier_Starts = [] {
-  std::array<std::uint64_t, 8> slots;
-  slots.fill(~std::uint64_t{0});
-  for (const Qualifier& q : Qualifiers) slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)] = Qualifier_Start(q);
+constexpr auto Qualifier_Slots = [] {
+  std::array<Qualifier_Slot, 8> slots{};
+  for (const Qualifier& q : Qualifiers) {
+    static_assert(Qualifiers.size() <= 8);
+    Qualifier_Slot& s = slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)];
+    s.start = Qualifier_Start(q);
+    std::array<char, 8> more{};
+    const std::string_view rest = q.text.substr(9 + 8);
+    for (std::size_t k = 0; k < rest.size() && k < 8; ++k) {
+      more[k] = rest[k];
+      s.more_mask |= std::uint64_t{0xFF} << (8 * k);
+    }
+    s.more = Bytes_At(more.data());
+  }
   return slots;
 }();
 
 // False when the line starting at P surely reaches no rule outside a sequence
 // section: it neither begins with a keyword's first byte, nor with two blanks
-// and an indented keyword's third, nor with twelve blanks (so the first and
-// the third byte blank) and then the first 8 bytes of a qualifier read at
-// column 22. Reads 29 bytes, without a branch.
-constexpr bool May_Matter(const char* p) {
-  auto at = [p](std::size_t k) -> unsigned { return Column_Classes[static_cast<unsigned char>(p[k])]; };
-  const unsigned first = at(0), second = at(1), third = at(2);
-  const unsigned keyword = first & KEYWORD_START;
-  const unsigned indented = first & second & (third >> 1) & BLANK;
+// and the third byte of an indented keyword among Indented (the others are
+// passed over), nor with twelve blanks (so the first and the third byte
+// blank) and then the start of a qualifier read at column 22. Reads 37
+// bytes, without a branch.
+constexpr bool May_Matter(const char* p, unsigned indented_live = Every_Indented_Keyword) {
+  const unsigned line = Line_Classes[First_And_Third(p[0], p[2])];
   const std::uint64_t name = Bytes_At(p + Qualifier_Column);
-  const bool read = Qualifier_Starts[Name_Slot(name, Name_Multiplier)] == name;
-  const unsigned qualifier = first & third & BLANK & (read ? BLANK : 0);
-  return (keyword | indented | qualifier) != 0;
+  const std::uint64_t more = Bytes_At(p + Qualifier_Column + 8);
+  const Qualifier_Slot& slot = Qualifier_Slots[Name_Slot(name, Name_Multiplier)];
+  const bool read = (slot.start == name) & ((more & slot.more_mask) == slot.more);
+  return (line & (KEYWORD | indented_live | (read ? BLANKS : 0))) != 0;
 }
 
-// A line of 32 bytes for the checks below: Head, then Tail, then dots.
-constexpr std::array<char, 32> Test_Line(std::string_view head, std::string_view tail = {}) {
-  std::array<char, 32> line{};
+// A line of 40 bytes for the checks below: Head, then Tail, then dots.
+constexpr std::array<char, 40> Test_Line(std::string_view head, std::string_view tail = {}) {
+  std::array<char, 40> line{};
   for (std::size_t i = 0; i < line.size(); ++i)
     line[i] = i < head.size() ? head[i] : i - head.size() < tail.size() ? tail[i - head.size()] : '.';
   return line;
@@ -186,6 +219,10 @@ static_assert([] {
     if (!May_Matter(Test_Line(Twelve_Blanks, q.text).data())) return false;
   return May_Matter(Test_Line("ORIGIN").data()) && !May_Matter(Test_Line(Twelve_Blanks, "         /organism=").data()) &&
          !May_Matter(Test_Line(Twelve_Blanks, "         /codon_start=").data()) &&
+         !May_Matter(Test_Line(Twelve_Blanks, "         /db_xref=\"GeneID:").data()) &&
+         !May_Matter(Test_Line(Twelve_Blanks, "         /country").data()) &&
+         !May_Matter(Test_Line(Keywords[5].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
+         May_Matter(Test_Line(Keywords[6].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
          !May_Matter(Test_Line(Twelve_Blanks, "Eukaryota;").data()) &&
          !May_Matter(Test_Line("     source          1..100").data());
 }());
@@ -209,7 +246,9 @@ class Scanner {
       // A run ends before a line that needs the rules (or at the end of the
       // buffered bytes): that line comes next, on its own.
       const bool passed = state_.Position == SEQUENCE ? Ordinary_Sequence_Lines()
-                                                      : input_.Pass_Lines([](const char* p) { return !May_Matter(p); });
+                                                      : input_.Pass_Lines([live = Live_Indented_Keywords()](const char* p) {
+                                                          return !May_Matter(p, live);
+                                                        });
       if (passed && input_.At_End()) break;
       if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
@@ -228,6 +267,12 @@ class Scanner {
  private:
   void Test(Position_Type expected, std::string_view line) {
     Test_Pos(state_.Position, expected, config_.Format_Check, line);
+  }
+
+  // The indented keywords that may still act in this record: AUTHORS and
+  // JOURNAL act on their first line only.
+  unsigned Live_Indented_Keywords() const {
+    return ORGANISM_LINE | (state_.Authors_Seen ? 0 : AUTHORS_LINE) | (state_.Journal_Seen ? 0 : JOURNAL_LINE);
   }
 
   // Only the components that the output shows are cleaned and stored: the

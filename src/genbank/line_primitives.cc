@@ -19,12 +19,8 @@ Genbank_Format_Error::Genbank_Format_Error(Position_Type current, Position_Type 
                                            std::string_view line)
     : Failure("TARVELO.GENBANK_FORMAT_ERROR", Format_Message(current, expected, line)) {}
 
-void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
-              std::string_view line) {
-  if (format_check && position != expected) throw Genbank_Format_Error(position, expected, line);
-  position = expected == Position_Type::STOP
-                 ? Position_Type::START
-                 : static_cast<Position_Type>(static_cast<int>(expected) + 1);
+void Throw_Format_Error(Position_Type current, Position_Type expected, std::string_view line) {
+  throw Genbank_Format_Error(current, expected, line);
 }
 
 void To_Lc(std::string_view text, const Run_Configuration& config, std::string& out) {

@@ -29,11 +29,19 @@ class Genbank_Format_Error : public Failure {
   Genbank_Format_Error(Position_Type current, Position_Type expected, std::string_view line);
 };
 
+// Throws Genbank_Format_Error (kept out of line: it is the rare path).
+[[noreturn]] void Throw_Format_Error(Position_Type current, Position_Type expected, std::string_view line);
+
 // Checks that Position is Expected (only when Format_Check is on; throws
 // Genbank_Format_Error and leaves Position alone otherwise), then moves
 // Position to the part after Expected (after STOP comes START).
-void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
-              std::string_view line);
+inline void Test_Pos(Position_Type& position, Position_Type expected, bool format_check,
+                     std::string_view line) {
+  if (format_check && position != expected) [[unlikely]]
+    Throw_Format_Error(position, expected, line);
+  position = expected == Position_Type::STOP ? Position_Type::START
+                                             : static_cast<Position_Type>(static_cast<int>(expected) + 1);
+}
 
 // Cleans Text into a component value: whitespace trimmed from both ends, then
 // every apostrophe doubled (Quote_Labels) or every character translated

@@ -75,10 +75,13 @@ bool Is_In(std::string_view source, const Character_Set& set) {
 
 std::string Remove(std::string_view source, const Character_Set& set) {
   if (set == Null_Set) throw Pattern_Error("textutils:138");
-  std::string r;
-  r.reserve(source.size());
-  for (char c : source)
-    if (!set.Has(c)) r.push_back(c);
+  std::string r(source.size(), '\0');
+  char* out = r.data();
+  for (char c : source) {
+    *out = c;
+    out += set.Has(c) ? 0 : 1;
+  }
+  r.resize(static_cast<std::size_t>(out - r.data()));
   return r;
 }
 

@@ -12,7 +12,7 @@ constexpr Kernel_Set Sets[] = {
      Sequence_Lines_Portable},
 #if defined(__x86_64__)
     {Kernel_Level::SSSE3, "ssse3", Index_Line_Feeds_Sse2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
-    {Kernel_Level::AVX2, "avx2", Index_Line_Feeds_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Ssse3},
+    {Kernel_Level::AVX2, "avx2", Index_Line_Feeds_Avx2, Keep_Letters_Ssse3, Sequence_Lines_Avx2},
     {Kernel_Level::AVX512, "avx512", Index_Line_Feeds_Avx512, Keep_Letters_Avx512,
      Sequence_Lines_Avx512},
 #elif defined(TARVELO_KERNELS_NEON)

@@ -25,6 +25,7 @@ std::size_t Index_Line_Feeds_Avx512(const char* p, std::size_t n, std::uint32_t 
 std::size_t Keep_Letters_Ssse3(const char* in, std::size_t n, char* out);
 std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, char* out);
 Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out);
+Sequence_Run Sequence_Lines_Avx2(const char* in, std::size_t n, char* out);
 Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out);
 #endif
 

@@ -158,10 +158,14 @@ AVX512_TARGET std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, cha
   return kept;
 }
 
+namespace {
+
 // One block of 64 bytes per step: one mask of the letters and line feeds, one
-// compress, one store; the line rules look at the masks only.
-__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n,
-                                                                    char* out) {
+// compress, one store; the line rules look at the masks only. Inlined into
+// each level's function, so that the bit counts there are single
+// instructions where the level has them.
+__attribute__((target("ssse3"), always_inline)) inline Sequence_Run Sequence_Lines_Sse(const char* in,
+                                                                                       std::size_t n, char* out) {
   Line_Blocks blocks;
   std::size_t written = 0;
   for (std::size_t i = 0;; i += Block) {
@@ -188,6 +192,17 @@ __attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* i
     blocks.Pass(i, line_feeds);
     written = w;
   }
+}
+
+}  // namespace
+
+__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out) {
+  return Sequence_Lines_Sse(in, n, out);
+}
+
+__attribute__((target("avx2,bmi,popcnt"))) Sequence_Run Sequence_Lines_Avx2(const char* in, std::size_t n,
+                                                                            char* out) {
+  return Sequence_Lines_Sse(in, n, out);
 }
 
 namespace {

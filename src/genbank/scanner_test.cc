@@ -87,6 +87,9 @@ TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
       // Of a line longer than 100 characters the rest arrives as a line of its own.
       {{.Label_List = "d"}, {Edit("Thing one,", std::string(100, 'x'))},
        "d=" + std::string(88, 'x') + "|\n" + kLines},
+      // Later AUTHORS and JOURNAL lines are ignored, long ones too.
+      {{.Label_List = "pj"}, {Edit("Later", std::string(100, 'z'), Edit("Other,A.", std::string(100, 'y')))},
+       "p=Doe,J.|j=J._Cows_1|\n" + kLines},
       // Apostrophes are doubled everywhere, in the taxonomy too; -t drops sequence lines.
       {{.Label_List = "st", .Replacement_Map = Textutils::Identity, .Quote_Labels = true,
         .Tab_Separated = true},

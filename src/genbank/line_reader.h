@@ -110,12 +110,13 @@ class Line_Reader {
   // Passes over whole lines, from the next one on, for as long as
   // Ignorable(start of the line) holds (it may read Line_Look bytes from the
   // start, past the line end too, though those may belong to other lines):
-  // lines that reach no rule, each shorter than Line_Capacity. True when one
-  // was passed over. Stops at a piece of a longer line, and where the line
-  // feeds found so far end.
+  // lines that reach no rule, each shorter than Line_Capacity. The line it
+  // stops at, when that is such a whole line too, is delivered as Next_Line
+  // would: true then. False, with nothing delivered, when it stops at a piece
+  // of a longer line or where the line feeds found so far end.
   static constexpr std::size_t Line_Look = 40;
   template <class Ignorable>
-  bool Pass_Lines(Ignorable ignorable) {
+  bool Pass_Lines(Ignorable ignorable, std::string_view& line) {
     if (!at_line_start_) return false;
     const char* const buffer = buffer_.get();
     const std::uint32_t* const ends = line_ends_.get();
@@ -123,14 +124,21 @@ class Line_Reader {
     std::size_t k = next_;
     for (; k < count_; ++k) {
       const std::size_t line_feed = ends[k];
-      if (line_feed - start >= Line_Capacity || !ignorable(buffer + start)) break;
+      if (line_feed - start >= Line_Capacity) break;
+      if (!ignorable(buffer + start)) {
+        line_number_ += k - next_ + 1;
+        next_ = k + 1;
+        begin_ = line_feed + 1;
+        line = std::string_view(buffer + start, line_feed - start);
+        Dos_Check(line);
+        return true;
+      }
       start = line_feed + 1;
     }
-    const std::size_t passed = k - next_;
+    line_number_ += k - next_;
     begin_ = start;
     next_ = k;
-    line_number_ += passed;
-    return passed != 0;
+    return false;
   }
 
   // The buffered bytes, from the next one on, for a caller that takes whole

@@ -243,17 +243,21 @@ class Scanner {
   void Run() {
     std::string_view line;
     while (!input_.At_End()) {
-      // A run ends before a line that needs the rules (or at the end of the
-      // buffered bytes): that line comes next, on its own.
-      const bool passed = state_.Position == SEQUENCE ? Ordinary_Sequence_Lines()
-                                                      : input_.Pass_Lines([live = Live_Indented_Keywords()](const char* p) {
-                                                          return !May_Matter(p, live);
-                                                        });
-      if (passed && input_.At_End()) break;
-      if (!input_.Next_Line(line)) break;
       if (state_.Position == SEQUENCE) {
+        // A run ends before a line that needs the rules (or at the end of
+        // the buffered bytes): that line comes next, on its own.
+        if (Ordinary_Sequence_Lines() && input_.At_End()) break;
+        if (!input_.Next_Line(line)) break;
         Sequence_Section_Line(line);
-      } else if (line.size() <= Field_Width) {
+        continue;
+      }
+      // The lines that reach no rule are passed over, and the next one is
+      // delivered with them, or read on its own where the pass stopped short.
+      const unsigned live = Live_Indented_Keywords();
+      if (!input_.Pass_Lines([live](const char* p) { return !May_Matter(p, live); }, line) &&
+          (input_.At_End() || !input_.Next_Line(line)))
+        break;
+      if (line.size() <= Field_Width) {
         if (line.size() >= 6 && line.starts_with("ORIGIN")) {
           Test(TAXON_ID, line);
           sink_.Print_Label();

@@ -193,6 +193,8 @@ MUTANTS = [
     ("line_blocks.h", "first_line_feed - line_start_ <= Longest_Ordinary_Line;", "first_line_feed - line_start_ < Longest_Ordinary_Line + 2;", "vector run takes a 100-character line inside a block"),
     ("line_blocks.h", "((line_feeds << 1) | (line_start_ == i ? 1 : 0)) & valid", "(line_feeds << 1) & valid", "vector run misses an odd line that begins a block"),
     ("line_blocks.h", "if (end < stop) stop = end;", "", "vector run takes the piece of a line the input ends in"),
+    ("line_blocks.h", "| (line_feeds >> 63);", ";", "vector run misses an odd line that begins the second block of a pair"),
+    ("line_blocks.h", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line;", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line + 1;", "vector run takes a 100-character line in the second block of a pair"),
     ("line_blocks.h", "written - open", "written", "letters of a given-back line kept"),
     ("record_writer.cc", "if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);", "", "-t writes the sequence of whole runs"),
     ("record_writer.cc", "out_.Commit(run.written);", "out_.Commit(run.consumed);", "a run writes its blanks and digits"),

@@ -47,6 +47,21 @@ class Line_Blocks {
     return (starts & odd) == 0 && first_line_feed - line_start_ <= Longest_Ordinary_Line;
   }
 
+  // The same test for the two blocks at I and I + Block at once, as if the
+  // first were passed between the two tests.
+  bool Ordinary_Pair(std::size_t i, std::uint64_t line_feeds, std::uint64_t odd, std::uint64_t next_line_feeds,
+                     std::uint64_t next_odd) const {
+    const std::uint64_t starts = (line_feeds << 1) | (line_start_ == i ? 1 : 0);
+    const std::uint64_t next_starts = (next_line_feeds << 1) | (line_feeds >> 63);
+    const std::size_t first_line_feed = i + static_cast<std::size_t>(std::countr_zero(line_feeds));
+    const std::size_t next_line_start =
+        line_feeds != 0 ? i + Block - static_cast<std::size_t>(std::countl_zero(line_feeds)) : line_start_;
+    const std::size_t next_first_line_feed = i + Block + static_cast<std::size_t>(std::countr_zero(next_line_feeds));
+    return ((starts & odd) | (next_starts & next_odd)) == 0 &&
+           first_line_feed - line_start_ <= Longest_Ordinary_Line &&
+           next_first_line_feed - next_line_start <= Longest_Ordinary_Line;
+  }
+
   // Where the run must end, looking at the block at I (Valid is the mask of
   // its bytes inside the input); No_Stop when the block may be taken whole. A
   // run ends at the first line that begins with a byte of Odd, at the open

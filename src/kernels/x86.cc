@@ -213,7 +213,24 @@ AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t 
   Line_Blocks blocks;
   std::size_t written = 0;
   std::size_t i = 0;
-  // Whole blocks of ordinary lines, the usual case.
+  // Whole pairs of blocks of ordinary lines, the usual case.
+  for (; i + 2 * Block <= n; i += 2 * Block) {
+    const __m512i v = _mm512_loadu_si512(in + i), next = _mm512_loadu_si512(in + i + Block);
+    const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
+    const std::uint64_t next_line_feeds = _mm512_cmpeq_epi8_mask(next, line_feed);
+    if (!blocks.Ordinary_Pair(i, line_feeds, Odd_Avx512(v), next_line_feeds, Odd_Avx512(next))) break;
+    if (Writing) {
+      const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
+      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
+      written += Ones(keep);
+      const std::uint64_t next_keep = Letter_Mask_Avx512(next) | next_line_feeds;
+      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(next_keep, next));
+      written += Ones(next_keep);
+    }
+    blocks.Pass(i, line_feeds);
+    blocks.Pass(i + Block, next_line_feeds);
+  }
+  // A last whole block.
   for (; i + Block <= n; i += Block) {
     const __m512i v = _mm512_loadu_si512(in + i);
     const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);

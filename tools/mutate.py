@@ -189,6 +189,8 @@ MUTANTS = [
     ("x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 48) << 48)", "SSE2 marker marks past the end"),
     ("x86.cc", "(Equal_Ssse3(v[j], '/') | Equal_Ssse3(v[j], 'L'))", "Equal_Ssse3(v[j], '/')", "SSSE3 run takes a LOCUS line"),
     ("x86.cc", "_mm512_set1_epi8('L')", "_mm512_set1_epi8('/')", "AVX-512 run takes a LOCUS line"),
+    ("x86.cc", "odd = Equal_Avx2(v, '/') | Equal_Avx2(v, 'L');", "odd = Equal_Avx2(v, '/');", "AVX2 run takes a LOCUS line"),
+    ("x86.cc", "keep >> (32 * j + 16)", "keep >> (32 * j + 8)", "AVX2 run writes the wrong letters of a quarter block"),
     ("line_blocks.h", "first_line_feed - line_start_ > Longest_Ordinary_Line) return", "first_line_feed - line_start_ >= Longest_Ordinary_Line) return", "vector run refuses a 99-character line at its end"),
     ("line_blocks.h", "first_line_feed - line_start_ <= Longest_Ordinary_Line;", "first_line_feed - line_start_ < Longest_Ordinary_Line + 2;", "vector run takes a 100-character line inside a block"),
     ("line_blocks.h", "((line_feeds << 1) | (line_start_ == i ? 1 : 0)) & valid", "(line_feeds << 1) & valid", "vector run misses an odd line that begins a block"),

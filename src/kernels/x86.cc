@@ -161,10 +161,8 @@ AVX512_TARGET std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, cha
 namespace {
 
 // One block of 64 bytes per step: one mask of the letters and line feeds, one
-// compress, one store; the line rules look at the masks only. Inlined into
-// each level's function, so that the bit counts there are single
-// instructions where the level has them.
-__attribute__((target("ssse3"), always_inline)) inline Sequence_Run Sequence_Lines_Sse(const char* in,
+// compress, one store; the line rules look at the masks only.
+__attribute__((target("ssse3"))) inline Sequence_Run Sequence_Lines_Sse(const char* in,
                                                                                        std::size_t n, char* out) {
   Line_Blocks blocks;
   std::size_t written = 0;
@@ -200,9 +198,88 @@ __attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* i
   return Sequence_Lines_Sse(in, n, out);
 }
 
-__attribute__((target("avx2,bmi,popcnt"))) Sequence_Run Sequence_Lines_Avx2(const char* in, std::size_t n,
-                                                                            char* out) {
-  return Sequence_Lines_Sse(in, n, out);
+#define AVX2_TARGET __attribute__((target("avx2,bmi,popcnt")))
+
+namespace {
+
+// The bytes of the 64 at P equal to C.
+AVX2_TARGET inline std::uint64_t Equal_Avx2(const __m256i v[2], char c) {
+  const __m256i k = _mm256_set1_epi8(c);
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v[0], k))) |
+         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v[1], k)))} << 32;
+}
+
+// The letters among the 32 bytes of V, as Letter_Mask_Ssse3 tells them.
+AVX2_TARGET inline std::uint32_t Letter_Mask_Avx2(__m256i v) {
+  const __m256i t = _mm256_sub_epi8(_mm256_or_si256(v, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
+  const __m256i ascii = _mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(25)), t);
+  const __m256i latin = _mm256_andnot_si256(
+      _mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(215))),
+                      _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(247)))),
+      _mm256_cmpeq_epi8(_mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(192))), v));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(ascii, latin)));
+}
+
+// One block of 64 bytes as two vectors, with its masks.
+struct Block_Avx2 {
+  __m256i v[2];
+  std::uint64_t line_feeds, odd;
+
+  AVX2_TARGET explicit Block_Avx2(const char* p) {
+    v[0] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    v[1] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    line_feeds = Equal_Avx2(v, '\n');
+    odd = Equal_Avx2(v, '/') | Equal_Avx2(v, 'L');
+  }
+  AVX2_TARGET std::uint64_t Letters() const {
+    return Letter_Mask_Avx2(v[0]) | std::uint64_t{Letter_Mask_Avx2(v[1])} << 32;
+  }
+  // Writes the bytes of Keep at Out; returns how many.
+  AVX2_TARGET std::size_t Compact(std::uint64_t keep, char* out) const {
+    std::size_t w = 0;
+    for (int j = 0; j < 2; ++j) {
+      w += Compact_Ssse3(_mm256_castsi256_si128(v[j]), static_cast<unsigned>(keep >> (32 * j)) & 0xffff, out + w);
+      w += Compact_Ssse3(_mm256_extracti128_si256(v[j], 1), static_cast<unsigned>(keep >> (32 * j + 16)) & 0xffff,
+                         out + w);
+    }
+    return w;
+  }
+};
+
+// As the AVX-512 version: whole pairs of blocks first, then block by block.
+template <bool Writing>
+AVX2_TARGET Sequence_Run Sequence_Lines_Avx2_As(const char* in, std::size_t n, char* out) {
+  Line_Blocks blocks;
+  std::size_t written = 0;
+  std::size_t i = 0;
+  for (; i + 2 * Block <= n; i += 2 * Block) {
+    const Block_Avx2 b(in + i), next(in + i + Block);
+    if (!blocks.Ordinary_Pair(i, b.line_feeds, b.odd, next.line_feeds, next.odd)) break;
+    if (Writing) {
+      written += b.Compact(b.Letters() | b.line_feeds, out + written);
+      written += next.Compact(next.Letters() | next.line_feeds, out + written);
+    }
+    blocks.Pass(i, b.line_feeds);
+    blocks.Pass(i + Block, next.line_feeds);
+  }
+  for (;; i += Block) {
+    const std::uint64_t valid = i < n ? Below(n - i) : 0;
+    const Block_Avx2 b(in + i);
+    const std::uint64_t line_feeds = b.line_feeds & valid;
+    std::uint64_t keep = Writing ? (b.Letters() | line_feeds) & valid : 0;
+    const std::size_t stop = blocks.Stop(i, line_feeds, b.odd, valid);
+    if (stop != No_Stop) keep &= stop > i ? Below(stop - i) : 0;
+    const std::size_t w = Writing ? b.Compact(keep, out + written) : 0;
+    if (stop != No_Stop) return blocks.Finish(stop, i, line_feeds, keep, written, in, Writing);
+    blocks.Pass(i, line_feeds);
+    written += w;
+  }
+}
+
+}  // namespace
+
+Sequence_Run Sequence_Lines_Avx2(const char* in, std::size_t n, char* out) {
+  return out != nullptr ? Sequence_Lines_Avx2_As<true>(in, n, out) : Sequence_Lines_Avx2_As<false>(in, n, out);
 }
 
 namespace {

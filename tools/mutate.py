@@ -110,6 +110,7 @@ MUTANTS = [
     ("line_primitives.h", "? Position_Type::START", "? Position_Type::DEFINITION", "after STOP comes DEFINITION"),
     ("line_primitives.cc", 'trimmed, "\'", "\'\'"', 'trimmed, "\'", "\'"', "apostrophe not doubled"),
     ("line_primitives.cc", "Textutils::Whitespace, Textutils::Whitespace", "Textutils::Whitespace, Textutils::Null_Set", "values keep trailing whitespace"),
+    ("line_primitives.cc", "*to++ = static_cast<char>(config.Replacement_Map[static_cast<unsigned char>(c)]);", "*to++ = c;", "values not translated"),
     ("line_primitives.cc", 'm += " vs. ";', 'm += " vs ";', "format error message misspelt"),
     ("compressed_source.cc", "stream_start_ = status == Decoder::STREAM_END;", "stream_start_ = false;", "member after the first decoded without its header check"),
     ("compressed_source.cc", "if (decoder_->Start_Stream(head) == Decoder::CORRUPT)", "if (false)", "trailing garbage not checked as a stream header"),

@@ -57,14 +57,6 @@ std::string Translate(std::string_view s, const Character_Mapping& map) {
   return r;
 }
 
-std::string_view Trim(std::string_view s, const Character_Set& left, const Character_Set& right) {
-  std::size_t first = 0;
-  while (first < s.size() && left.Has(s[first])) ++first;
-  std::size_t end = s.size();
-  while (end > first && right.Has(s[end - 1])) --end;
-  return s.substr(first, end - first);
-}
-
 bool Is_In(std::string_view source, const Character_Set& set) {
   if (source.empty()) throw Length_Error("textutils:84");
   if (set == Null_Set) throw Pattern_Error("textutils:86");

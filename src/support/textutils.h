@@ -121,7 +121,13 @@ void Translate_In_Place(std::string& s, const Character_Mapping& map);
 
 // S without leading members of Left and trailing members of Right. The result
 // views S.
-std::string_view Trim(std::string_view s, const Character_Set& left, const Character_Set& right);
+inline std::string_view Trim(std::string_view s, const Character_Set& left, const Character_Set& right) {
+  std::size_t first = 0;
+  while (first < s.size() && left.Has(s[first])) ++first;
+  std::size_t end = s.size();
+  while (end > first && right.Has(s[end - 1])) --end;
+  return s.substr(first, end - first);
+}
 
 // True when every character of Source is in Set. Throws Length_Error
 // "textutils:84" for an empty Source and Pattern_Error "textutils:86" for Null_Set.

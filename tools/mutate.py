@@ -82,7 +82,8 @@ MUTANTS = [
     ("line_reader.cc", "if (before_blocking_ && source_.May_Block()) before_blocking_();", "", "no flush before a blocking read"),
     ("x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 32) << 48) & Below(n - i)", "SSE2 marker repeats bytes 32-47 for 48-63"),
     ("x86.cc", "Line_Feeds_Avx2(p + i + 32) << 32", "Line_Feeds_Avx2(p + i) << 32", "AVX2 marker repeats bytes 0-31"),
-    ("x86.cc", "_mm512_loadu_si512(p + i), lf)", "_mm512_loadu_si512(p + i + 1), lf)", "AVX-512 marker one byte off"),
+    ("x86.cc", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf));", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i + 1), lf));", "AVX-512 marker one byte off"),
+    ("x86.cc", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block));", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block - 1));", "AVX-512 index positions drift by a byte a block"),
     ("portable.cc", "Longest_Ordinary_Line + 1);", "Longest_Ordinary_Line);", "portable run refuses 99-character lines"),
     # genbank: record scanner
     ("scanner.cc", "Field_Width = 12;", "Field_Width = 13;", "keyword field width 13"),

@@ -170,12 +170,9 @@ AVX512_TARGET std::size_t Keep_Letters_Avx512(const char* in, std::size_t n, cha
   return kept;
 }
 
-namespace {
-
 // One block of 64 bytes per step: one mask of the letters and line feeds, one
 // compress, one store; the line rules look at the masks only.
-__attribute__((target("ssse3"))) inline Sequence_Run Sequence_Lines_Sse(const char* in,
-                                                                                       std::size_t n, char* out) {
+__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out) {
   Line_Blocks blocks;
   std::size_t written = 0;
   for (std::size_t i = 0;; i += Block) {
@@ -204,17 +201,11 @@ __attribute__((target("ssse3"))) inline Sequence_Run Sequence_Lines_Sse(const ch
   }
 }
 
-}  // namespace
-
-__attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* in, std::size_t n, char* out) {
-  return Sequence_Lines_Sse(in, n, out);
-}
-
 #define AVX2_TARGET __attribute__((target("avx2,bmi,popcnt")))
 
 namespace {
 
-// The bytes of the 64 at P equal to C.
+// The bytes of the block V (two halves) equal to C.
 AVX2_TARGET inline std::uint64_t Equal_Avx2(const __m256i v[2], char c) {
   const __m256i k = _mm256_set1_epi8(c);
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v[0], k))) |
@@ -301,6 +292,12 @@ AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t 
   const __m512i line_feed = _mm512_set1_epi8('\n');
   Line_Blocks blocks;
   std::size_t written = 0;
+  // Writes the letters and line feeds of the whole block V.
+  auto write = [&](__m512i v, std::uint64_t line_feeds) AVX512_TARGET {
+    const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
+    _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
+    written += Ones(keep);
+  };
   std::size_t i = 0;
   // Whole pairs of blocks of ordinary lines, the usual case.
   for (; i + 2 * Block <= n; i += 2 * Block) {
@@ -309,29 +306,14 @@ AVX512_TARGET Sequence_Run Sequence_Lines_Avx512_As(const char* in, std::size_t 
     const std::uint64_t next_line_feeds = _mm512_cmpeq_epi8_mask(next, line_feed);
     if (!blocks.Ordinary_Pair(i, line_feeds, Odd_Avx512(v), next_line_feeds, Odd_Avx512(next))) break;
     if (Writing) {
-      const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
-      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
-      written += Ones(keep);
-      const std::uint64_t next_keep = Letter_Mask_Avx512(next) | next_line_feeds;
-      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(next_keep, next));
-      written += Ones(next_keep);
+      write(v, line_feeds);
+      write(next, next_line_feeds);
     }
     blocks.Pass(i, line_feeds);
     blocks.Pass(i + Block, next_line_feeds);
   }
-  // A last whole block.
-  for (; i + Block <= n; i += Block) {
-    const __m512i v = _mm512_loadu_si512(in + i);
-    const std::uint64_t line_feeds = _mm512_cmpeq_epi8_mask(v, line_feed);
-    if (!blocks.Ordinary(i, line_feeds, Odd_Avx512(v))) break;
-    if (Writing) {
-      const std::uint64_t keep = Letter_Mask_Avx512(v) | line_feeds;
-      _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(keep, v));
-      written += Ones(keep);
-    }
-    blocks.Pass(i, line_feeds);
-  }
-  // The block where the run ends, and any before it at the end of the input.
+  // Then block by block: the one where the run ends, and those short of a
+  // pair at the end of the input.
   for (;; i += Block) {
     const std::uint64_t valid = i < n ? Below(n - i) : 0;
     const __m512i v = _mm512_maskz_loadu_epi8(valid, in + i);

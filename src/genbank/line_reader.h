@@ -126,11 +126,10 @@ class Line_Reader {
       const std::size_t line_feed = ends[k];
       if (line_feed - start >= Line_Capacity) break;
       if (!ignorable(buffer + start)) {
-        line_number_ += k - next_ + 1;
+        line_number_ += k - next_;
         next_ = k + 1;
-        begin_ = line_feed + 1;
-        line = std::string_view(buffer + start, line_feed - start);
-        Dos_Check(line);
+        begin_ = start;
+        Deliver(buffer + start, line_feed - start, true, line);
         return true;
       }
       start = line_feed + 1;

@@ -174,8 +174,8 @@ constexpr std::uint64_t Name_Multiplier = [] {
 }();
 constexpr auto Qualifier_Slots = [] {
   std::array<Qualifier_Slot, 8> slots{};
+  static_assert(Qualifiers.size() <= slots.size());
   for (const Qualifier& q : Qualifiers) {
-    static_assert(Qualifiers.size() <= 8);
     Qualifier_Slot& s = slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)];
     s.start = Qualifier_Start(q);
     std::array<char, 8> more{};

@@ -111,7 +111,7 @@ MUTANTS = [
     ("line_primitives.h", "? Position_Type::START", "? Position_Type::DEFINITION", "after STOP comes DEFINITION"),
     ("line_primitives.cc", 'trimmed, "\'", "\'\'"', 'trimmed, "\'", "\'"', "apostrophe not doubled"),
     ("line_primitives.cc", "Textutils::Whitespace, Textutils::Whitespace", "Textutils::Whitespace, Textutils::Null_Set", "values keep trailing whitespace"),
-    ("line_primitives.cc", "*to++ = static_cast<char>(config.Replacement_Map[static_cast<unsigned char>(c)]);", "*to++ = c;", "values not translated"),
+    ("line_primitives.cc", "    Textutils::Translate_In_Place(out, config.Replacement_Map);", "", "values not translated"),
     ("line_primitives.cc", 'm += " vs. ";', 'm += " vs ";', "format error message misspelt"),
     ("compressed_source.cc", "stream_start_ = status == Decoder::STREAM_END;", "stream_start_ = false;", "member after the first decoded without its header check"),
     ("compressed_source.cc", "if (decoder_->Start_Stream(head) == Decoder::CORRUPT)", "if (false)", "trailing garbage not checked as a stream header"),
@@ -204,8 +204,7 @@ MUTANTS = [
     ("record_writer.cc", "out_.Commit(run.written);", "out_.Commit(run.consumed);", "a run writes its blanks and digits"),
     # annotation lines passed over, and the index of line-feed positions behind them
     ("line_reader.h", "if (line_feed - start >= Line_Capacity) break;", "", "a line of 100 characters or more passed over whole"),
-    ("line_reader.h", "line_number_ += k - next_ + 1;", "line_number_ += k - next_;", "the line a pass stops at left uncounted"),
-    ("line_reader.h", "        Dos_Check(line);\n        return true;", "        return true;", "the line a pass stops at keeps its carriage return"),
+    ("line_reader.h", "        line_number_ += k - next_;\n        next_ = k + 1;", "        line_number_ += k - next_ - 1;\n        next_ = k + 1;", "the line a pass stops at left uncounted"),
     ("line_reader.h", "next_ += whole ? 1 : 0;", "next_ += 1;", "a piece of a long line takes a line feed from the index"),
     ("line_reader.cc", "  Forget_Index();\n  if (before_blocking_", "  if (before_blocking_", "line-feed positions kept across a refill"),
     ("scanner.cc", "(state_.Authors_Seen ? 0 : AUTHORS_LINE)", "(state_.Authors_Seen ? AUTHORS_LINE : 0)", "the first AUTHORS line of a record passed over"),

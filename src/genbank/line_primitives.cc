@@ -30,10 +30,8 @@ void To_Lc(std::string_view text, const Run_Configuration& config, std::string& 
     out = Textutils::String_Map(trimmed, "'", "''", Textutils::Replace_Type::EVERY,
                                 Textutils::Identity);
   } else {
-    // Translated while copied (Text never lies in Out).
-    out.resize(trimmed.size());
-    char* to = out.data();
-    for (char c : trimmed) *to++ = static_cast<char>(config.Replacement_Map[static_cast<unsigned char>(c)]);
+    out.assign(trimmed);
+    Textutils::Translate_In_Place(out, config.Replacement_Map);
   }
 }
 

@@ -16,7 +16,7 @@ constexpr Kernel_Set Sets[] = {
     {Kernel_Level::AVX512, "avx512", Index_Line_Feeds_Avx512, Keep_Letters_Avx512,
      Sequence_Lines_Avx512},
 #elif defined(TARVELO_KERNELS_NEON)
-    {Kernel_Level::NEON, "neon", Index_Line_Feeds_Neon, Keep_Letters_Neon, Sequence_Lines_Portable},
+    {Kernel_Level::NEON, "neon", Index_Line_Feeds_Neon, Keep_Letters_Neon, Sequence_Lines_Neon},
 #endif
 };
 

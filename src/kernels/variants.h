@@ -32,6 +32,7 @@ Sequence_Run Sequence_Lines_Avx512(const char* in, std::size_t n, char* out);
 #if defined(TARVELO_KERNELS_NEON)
 std::size_t Index_Line_Feeds_Neon(const char* p, std::size_t n, std::uint32_t base, std::uint32_t* out);
 std::size_t Keep_Letters_Neon(const char* in, std::size_t n, char* out);
+Sequence_Run Sequence_Lines_Neon(const char* in, std::size_t n, char* out);
 #endif
 
 // For each 8-bit mask: the positions of its set bits, in order, as byte

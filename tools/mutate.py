@@ -208,6 +208,8 @@ MUTANTS = [
     ("line_reader.h", "next_ += whole ? 1 : 0;", "next_ += 1;", "a piece of a long line takes a line feed from the index"),
     ("line_reader.cc", "  Forget_Index();\n  if (before_blocking_", "  if (before_blocking_", "line-feed positions kept across a refill"),
     ("scanner.cc", "(state_.Authors_Seen ? 0 : AUTHORS_LINE)", "(state_.Authors_Seen ? AUTHORS_LINE : 0)", "the first AUTHORS line of a record passed over"),
+    ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (!Wanted(q.letter))", "the taxon passed over when no label shows it"),
+    ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
     ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
     ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
 ]

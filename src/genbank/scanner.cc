@@ -172,8 +172,9 @@ constexpr std::uint64_t Name_Multiplier = [] {
     if (std::popcount(used) == static_cast<int>(Qualifiers.size())) return m;
   }
 }();
-constexpr auto Qualifier_Slots = [] {
-  std::array<Qualifier_Slot, 8> slots{};
+using Qualifier_Table = std::array<Qualifier_Slot, 8>;
+constexpr Qualifier_Table Qualifier_Slots = [] {
+  Qualifier_Table slots{};
   static_assert(Qualifiers.size() <= slots.size());
   for (const Qualifier& q : Qualifiers) {
     Qualifier_Slot& s = slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)];
@@ -195,11 +196,12 @@ constexpr auto Qualifier_Slots = [] {
 // passed over), nor with twelve blanks (so the first and the third byte
 // blank) and then the start of a qualifier read at column 22. Reads 37
 // bytes, without a branch.
-constexpr bool May_Matter(const char* p, unsigned indented_live = Every_Indented_Keyword) {
+constexpr bool May_Matter(const char* p, unsigned indented_live = Every_Indented_Keyword,
+                          const Qualifier_Table& qualifiers = Qualifier_Slots) {
   const unsigned line = Line_Classes[First_And_Third(p[0], p[2])];
   const std::uint64_t name = Bytes_At(p + Qualifier_Column);
   const std::uint64_t more = Bytes_At(p + Qualifier_Column + 8);
-  const Qualifier_Slot& slot = Qualifier_Slots[Name_Slot(name, Name_Multiplier)];
+  const Qualifier_Slot& slot = qualifiers[Name_Slot(name, Name_Multiplier)];
   const bool read = (slot.start == name) & ((more & slot.more_mask) == slot.more);
   return (line & (KEYWORD | indented_live | (read ? BLANKS : 0))) != 0;
 }
@@ -238,6 +240,11 @@ class Scanner {
       : input_(input), state_(state), config_(config), components_(components), sink_(sink) {
     for (char letter : config_.Label_List) Wanted(letter) = true;
     if (config_.M4_Mode) Wanted('a') = true;
+    // A qualifier whose value no label shows is passed over like any line;
+    // the taxon's moves the position, so it is always read.
+    for (const Qualifier& q : Qualifiers)
+      if (q.letter != 'i' && !Wanted(q.letter))
+        qualifier_slots_[Name_Slot(Qualifier_Start(q), Name_Multiplier)] = Qualifier_Slot{};
   }
 
   void Run() {
@@ -254,7 +261,7 @@ class Scanner {
       // The lines that reach no rule are passed over, and the next one is
       // delivered with them, or read on its own where the pass stopped short.
       const unsigned live = Live_Indented_Keywords();
-      if (!input_.Pass_Lines([live](const char* p) { return !May_Matter(p, live); }, line) &&
+      if (!input_.Pass_Lines([live, this](const char* p) { return !May_Matter(p, live, qualifier_slots_); }, line) &&
           (input_.At_End() || !input_.Next_Line(line)))
         break;
       if (line.size() <= Field_Width) {
@@ -426,6 +433,7 @@ class Scanner {
   Record_Sink& sink_;
   std::string scratch_;
   std::array<bool, 256> wanted_{};
+  Qualifier_Table qualifier_slots_ = Qualifier_Slots;
 };
 
 }  // namespace

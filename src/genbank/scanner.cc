@@ -138,11 +138,11 @@ constexpr auto Line_Classes = [] {
   auto mark = [&t](char first, char third, unsigned char role) {
     t[First_And_Third(first, third)] |= role;
   };
-  for (unsigned c = 0; c < 256; ++c) mark('O', static_cast<char>(c), KEYWORD);  // ORIGIN
+  mark('O', 'I', KEYWORD);  // ORIGIN
   mark(' ', ' ', BLANKS);
   for (const Keyword& k : Keywords) {
     if (k.field[0] != ' ')
-      for (unsigned c = 0; c < 256; ++c) mark(k.field[0], static_cast<char>(c), KEYWORD);
+      mark(k.field[0], k.field[2], KEYWORD);
     else if (k.field[2] != ' ')
       mark(' ', k.field[2], Indented_Class(k.role));
   }
@@ -226,6 +226,7 @@ static_assert([] {
          !May_Matter(Test_Line(Keywords[5].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
          May_Matter(Test_Line(Keywords[6].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
          !May_Matter(Test_Line(Twelve_Blanks, "Eukaryota;").data()) &&
+         !May_Matter(Test_Line("DBLINK      BioProject").data()) && !May_Matter(Test_Line("AUTHORS").data()) &&
          !May_Matter(Test_Line("     source          1..100").data());
 }());
 

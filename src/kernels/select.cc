@@ -33,7 +33,8 @@ std::vector<Kernel_Level> Available_Kernel_Levels() {
   levels.push_back(Kernel_Level::AVX2);
   // Every processor with AVX-512 VBMI2 has LZCNT too, which not every
   // compiler lets a program ask about.
-  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
+      __builtin_cpu_supports("avx512vbmi2") &&
       __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
       __builtin_cpu_supports("popcnt"))
     levels.push_back(Kernel_Level::AVX512);

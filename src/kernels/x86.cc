@@ -5,6 +5,7 @@
 
 #include <immintrin.h>
 
+#include <array>
 #include <bit>
 #include <cstdint>
 
@@ -45,7 +46,7 @@ __attribute__((target("ssse3"))) std::size_t Compact_Ssse3(__m128i v, unsigned m
   return Compaction.count[lo] + Compaction.count[hi];
 }
 
-#define AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,lzcnt,popcnt")))
+#define AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,lzcnt,popcnt")))
 
 AVX512_TARGET inline __mmask64 Letter_Mask_Avx512(__m512i v) {
   const __mmask64 ascii = _mm512_cmplt_epu8_mask(
@@ -65,9 +66,36 @@ AVX512_TARGET inline __m128i Low_Quarter(__m512i v) {
   return reinterpret_cast<__m128i>(__builtin_shufflevector(reinterpret_cast<Words>(v), reinterpret_cast<Words>(v), 0, 1));
 }
 
-// The bytes of V that end a run of sequence lines when they begin a line.
+// The bytes that end a run of sequence lines when they begin a line, '/'
+// and 'L', are found with one table lookup by the low bits of each byte and
+// one compare with the byte itself. The table holds '/' and 'L' at their own
+// low bits and, everywhere else, a byte whose low bits differ from the index,
+// which no byte looked up there can equal.
+template <std::size_t N>
+constexpr std::array<char, N> Odd_Table = [] {
+  static_assert('/' % N != 'L' % N);
+  std::array<char, N> t{};
+  for (std::size_t i = 0; i < N; ++i) t[i] = static_cast<char>(i ^ 1);
+  t['/' % N] = '/';
+  t['L' % N] = 'L';
+  return t;
+}();
+alignas(64) constexpr std::array<char, 64> Odd_64 = Odd_Table<64>;
+alignas(16) constexpr std::array<char, 16> Odd_16 = Odd_Table<16>;
+
+// With a 64-byte table: VBMI looks up every byte by its low 6 bits (in the
+// masked form, all lanes kept: the plain intrinsic makes GCC 12 warn about
+// undefined lanes).
 AVX512_TARGET inline std::uint64_t Odd_Avx512(__m512i v) {
-  return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('/')) | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('L'));
+  const __m512i table = _mm512_load_si512(Odd_64.data());
+  return _mm512_cmpeq_epi8_mask(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table), v);
+}
+
+// With a 16-byte table: a byte shuffle looks up by the low 4 bits, and gives
+// 0 for the bytes from 128 on, which equal no such byte.
+__attribute__((target("ssse3"))) inline std::uint64_t Odd_Ssse3(__m128i v) {
+  const __m128i table = _mm_load_si128(reinterpret_cast<const __m128i*>(Odd_16.data()));
+  return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(table, v), v)));
 }
 
 // The bytes of V equal to C, as bits 0-15.
@@ -182,7 +210,7 @@ __attribute__((target("ssse3"))) Sequence_Run Sequence_Lines_Ssse3(const char* i
     for (int j = 0; j < 4; ++j) {
       v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16 * j));
       line_feeds |= Equal_Ssse3(v[j], '\n') << (16 * j);
-      odd |= (Equal_Ssse3(v[j], '/') | Equal_Ssse3(v[j], 'L')) << (16 * j);
+      odd |= Odd_Ssse3(v[j]) << (16 * j);
       if (out != nullptr) letters |= std::uint64_t{Letter_Mask_Ssse3(v[j])} << (16 * j);
     }
     line_feeds &= valid;
@@ -232,7 +260,11 @@ struct Block_Avx2 {
     v[0] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     v[1] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
     line_feeds = Equal_Avx2(v, '\n');
-    odd = Equal_Avx2(v, '/') | Equal_Avx2(v, 'L');
+    const __m256i table = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(Odd_16.data())));
+    auto odd_half = [&](__m256i half) AVX2_TARGET -> std::uint64_t {
+      return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, half), half)));
+    };
+    odd = odd_half(v[0]) | odd_half(v[1]) << 32;
   }
   AVX2_TARGET std::uint64_t Letters() const {
     return Letter_Mask_Avx2(v[0]) | std::uint64_t{Letter_Mask_Avx2(v[1])} << 32;

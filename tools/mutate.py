@@ -192,7 +192,7 @@ MUTANTS = [
     ("x86.cc", "  t['L' % N] = 'L';\n", "", "x86 runs take a LOCUS line"),
     ("x86.cc", "odd |= Odd_Ssse3(v[j]) << (16 * j);", "odd |= (Odd_Ssse3(v[j]) & 0x7fff) << (16 * j);", "SSSE3 run misses '/' and 'L' at the end of a quarter block"),
     ("x86.cc", "_mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table)", "_mm512_maskz_permutexvar_epi8(~__mmask64{0} >> 1, v, table)", "AVX-512 run misses '/' and 'L' at the end of a block"),
-    ("x86.cc", "odd = odd_half(v[0]) | odd_half(v[1]) << 32;", "odd = odd_half(v[0]);", "AVX2 run misses '/' and 'L' in the second half of a block"),
+    ("x86.cc", "odd = Odd_Avx2(v[0]) | std::uint64_t{Odd_Avx2(v[1])} << 32;", "odd = Odd_Avx2(v[0]);", "AVX2 run misses '/' and 'L' in the second half of a block"),
     ("x86.cc", "keep >> (32 * j + 16)", "keep >> (32 * j + 8)", "AVX2 run writes the wrong letters of a quarter block"),
     ("line_blocks.h", "first_line_feed - line_start_ > Longest_Ordinary_Line) return", "first_line_feed - line_start_ >= Longest_Ordinary_Line) return", "vector run refuses a 99-character line at its end"),
     ("line_blocks.h", "first_line_feed - line_start_ <= Longest_Ordinary_Line;", "first_line_feed - line_start_ < Longest_Ordinary_Line + 2;", "vector run takes a 100-character line inside a block"),

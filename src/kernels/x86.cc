@@ -72,7 +72,7 @@ AVX512_TARGET inline __m128i Low_Quarter(__m512i v) {
 // low bits and, everywhere else, a byte whose low bits differ from the index,
 // which no byte looked up there can equal.
 template <std::size_t N>
-constexpr std::array<char, N> Odd_Table = [] {
+alignas(N) constexpr std::array<char, N> Odd_Table = [] {
   static_assert('/' % N != 'L' % N);
   std::array<char, N> t{};
   for (std::size_t i = 0; i < N; ++i) t[i] = static_cast<char>(i ^ 1);
@@ -80,21 +80,19 @@ constexpr std::array<char, N> Odd_Table = [] {
   t['L' % N] = 'L';
   return t;
 }();
-alignas(64) constexpr std::array<char, 64> Odd_64 = Odd_Table<64>;
-alignas(16) constexpr std::array<char, 16> Odd_16 = Odd_Table<16>;
 
 // With a 64-byte table: VBMI looks up every byte by its low 6 bits (in the
 // masked form, all lanes kept: the plain intrinsic makes GCC 12 warn about
 // undefined lanes).
 AVX512_TARGET inline std::uint64_t Odd_Avx512(__m512i v) {
-  const __m512i table = _mm512_load_si512(Odd_64.data());
+  const __m512i table = _mm512_load_si512(Odd_Table<64>.data());
   return _mm512_cmpeq_epi8_mask(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table), v);
 }
 
 // With a 16-byte table: a byte shuffle looks up by the low 4 bits, and gives
 // 0 for the bytes from 128 on, which equal no such byte.
 __attribute__((target("ssse3"))) inline std::uint64_t Odd_Ssse3(__m128i v) {
-  const __m128i table = _mm_load_si128(reinterpret_cast<const __m128i*>(Odd_16.data()));
+  const __m128i table = _mm_load_si128(reinterpret_cast<const __m128i*>(Odd_Table<16>.data()));
   return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_shuffle_epi8(table, v), v)));
 }
 
@@ -240,6 +238,13 @@ AVX2_TARGET inline std::uint64_t Equal_Avx2(const __m256i v[2], char c) {
          std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v[1], k)))} << 32;
 }
 
+// The '/' and 'L' among the 32 bytes of V, as Odd_Ssse3 finds them in each half.
+AVX2_TARGET inline std::uint32_t Odd_Avx2(__m256i v) {
+  const __m256i table =
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(Odd_Table<16>.data())));
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, v), v)));
+}
+
 // The letters among the 32 bytes of V, as Letter_Mask_Ssse3 tells them.
 AVX2_TARGET inline std::uint32_t Letter_Mask_Avx2(__m256i v) {
   const __m256i t = _mm256_sub_epi8(_mm256_or_si256(v, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
@@ -260,11 +265,7 @@ struct Block_Avx2 {
     v[0] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     v[1] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
     line_feeds = Equal_Avx2(v, '\n');
-    const __m256i table = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(Odd_16.data())));
-    auto odd_half = [&](__m256i half) AVX2_TARGET -> std::uint64_t {
-      return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_shuffle_epi8(table, half), half)));
-    };
-    odd = odd_half(v[0]) | odd_half(v[1]) << 32;
+    odd = Odd_Avx2(v[0]) | std::uint64_t{Odd_Avx2(v[1])} << 32;
   }
   AVX2_TARGET std::uint64_t Letters() const {
     return Letter_Mask_Avx2(v[0]) | std::uint64_t{Letter_Mask_Avx2(v[1])} << 32;

@@ -11,7 +11,7 @@
 #include "driver/options.h"
 #include "support/run_settings.h"
 #include "driver/usage.h"
-#include "genbank/compressed_source.h"
+#include "input/compressed_source.h"
 #include "genbank/line_reader.h"
 #include "genbank/scanner.h"
 #include "output/output_stream.h"

@@ -13,68 +13,13 @@
 #include <string>
 #include <string_view>
 
+#include "input/byte_source.h"
 #include "kernels/kernels.h"
 
 // Drops one carriage return at the end of Line (the CR of a CR LF line end).
 inline void Dos_Check(std::string_view& line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 }
-
-// Where the bytes of one input come from.
-class Byte_Source {
- public:
-  virtual ~Byte_Source() = default;
-  // Reads up to Capacity bytes into Buffer; returns how many, 0 only at the end
-  // of the input. Throws Failure on a read error.
-  virtual std::size_t Read(char* buffer, std::size_t capacity) = 0;
-  // True when a read may wait for a writer (pipe, terminal, socket); pending
-  // output is flushed before such a read.
-  virtual bool May_Block() const = 0;
-  // The input's name for messages: the argument as given, or "standard input".
-  virtual const std::string& Name() const = 0;
-};
-
-// A source reading a file descriptor that the caller opened and will close.
-class Fd_Source : public Byte_Source {
- public:
-  Fd_Source(int fd, std::string name);
-  std::size_t Read(char* buffer, std::size_t capacity) override;
-  bool May_Block() const override { return may_block_; }
-  const std::string& Name() const override { return name_; }
-
- private:
-  int fd_;
-  std::string name_;
-  bool may_block_;
-  // For a regular file: where its end stood when reading began, and where
-  // the reading stands, so that a file cut short meanwhile is not taken for
-  // a complete one.
-  std::int64_t end_ = -1;
-  std::int64_t offset_ = 0;
-};
-
-// A source reading bytes held in memory, handed out in slices of at most
-// Chunk bytes (to exercise every way a reader can be fed).
-class String_Source : public Byte_Source {
- public:
-  explicit String_Source(std::string text, std::string name = "memory",
-                         std::size_t chunk = std::string::npos, bool may_block = false)
-      : text_(std::move(text)), name_(std::move(name)), chunk_(chunk), may_block_(may_block) {}
-  std::size_t Read(char* buffer, std::size_t capacity) override {
-    const std::size_t n = text_.copy(buffer, capacity < chunk_ ? capacity : chunk_, pos_);
-    pos_ += n;
-    return n;
-  }
-  bool May_Block() const override { return may_block_; }
-  const std::string& Name() const override { return name_; }
-
- private:
-  std::string text_;
-  std::string name_;
-  std::size_t chunk_;
-  bool may_block_;
-  std::size_t pos_ = 0;
-};
 
 class Line_Reader {
  public:

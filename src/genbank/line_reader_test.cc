@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "string_source.h"
+
 #include <string>
 
 namespace {

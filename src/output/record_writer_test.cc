@@ -1,6 +1,8 @@
 #include "output/record_writer.h"
 
 #include <gtest/gtest.h>
+
+#include "string_source.h"
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "genbank/decoder.h"
-#include "genbank/line_reader.h"
+#include "input/decoder.h"
+#include "input/byte_source.h"
 
 // The decompressed text of the streams read from another source.
 //

@@ -1,5 +1,5 @@
 // Xz streams, decoded with liblzma where it is built (TARVELO_WITH_XZ).
-#include "genbank/decoder.h"
+#include "input/decoder.h"
 
 #ifdef TARVELO_WITH_XZ
 

@@ -1,5 +1,5 @@
 // Bzip2 streams, decoded with libbz2 where it is built (TARVELO_WITH_BZIP2).
-#include "genbank/decoder.h"
+#include "input/decoder.h"
 
 #ifdef TARVELO_WITH_BZIP2
 

@@ -1,6 +1,8 @@
-#include "genbank/compressed_source.h"
+#include "input/compressed_source.h"
 
 #include <gtest/gtest.h>
+
+#include "string_source.h"
 #include <unistd.h>
 
 #include <cstdio>

@@ -12,7 +12,7 @@
 #include <isa-l/igzip_lib.h>
 #endif
 
-#include "genbank/decoder.h"
+#include "input/decoder.h"
 
 namespace {
 

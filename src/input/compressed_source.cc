@@ -1,4 +1,4 @@
-#include "genbank/compressed_source.h"
+#include "input/compressed_source.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Zstandard frames, decoded with libzstd where it is built (TARVELO_WITH_ZSTD).
-#include "genbank/decoder.h"
+#include "input/decoder.h"
 
 #ifdef TARVELO_WITH_ZSTD
 

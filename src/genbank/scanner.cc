@@ -46,11 +46,15 @@ struct Qualifier {
 };
 
 // The feature qualifiers whose first line feeds a component. Only the taxon
-// cross-reference moves the position.
-constexpr std::array<Qualifier, 4> Qualifiers = {{
+// cross-reference moves the position. The host and the country go by two
+// names each: today's (/host, /geo_loc_name) and the older ones that records
+// of earlier years carry; /lab_host is another qualifier.
+constexpr std::array<Qualifier, 6> Qualifiers = {{
     {"         /db_xref=\"taxon:", 'i'},
     {"         /specific_host=\"", 'h'},
+    {"         /host=\"", 'h'},
     {"         /country=\"", 'c'},
+    {"         /geo_loc_name=\"", 'c'},
     {"         /lat_lon=\"", 'l'},
 }};
 
@@ -101,8 +105,10 @@ constexpr const Qualifier* Candidate_Qualifier(std::string_view rest) {
   switch (rest[10]) {
     case 'd': return &Qualifiers[0];
     case 's': return &Qualifiers[1];
-    case 'c': return &Qualifiers[2];
-    case 'l': return &Qualifiers[3];
+    case 'h': return &Qualifiers[2];
+    case 'c': return &Qualifiers[3];
+    case 'g': return &Qualifiers[4];
+    case 'l': return &Qualifiers[5];
   }
   return nullptr;
 }
@@ -139,6 +145,8 @@ constexpr auto Line_Classes = [] {
     t[First_And_Third(first, third)] |= role;
   };
   mark('O', 'I', KEYWORD);  // ORIGIN
+  // A "//" line ends a record also where it is not in a sequence section.
+  for (unsigned third = 0; third < 256; ++third) mark('/', static_cast<char>(third), KEYWORD);
   mark(' ', ' ', BLANKS);
   for (const Keyword& k : Keywords) {
     if (k.field[0] != ' ')
@@ -149,14 +157,25 @@ constexpr auto Line_Classes = [] {
   return t;
 }();
 
-// Each qualifier read, from its slash at column 22 up to 16 bytes (the name,
-// the equals sign, the quote, and for the taxon "taxon:"), as two words: in
-// a table of 8 slots chosen by a multiplicative hash of the first word that
-// gives each its own slot. The second word is compared under a mask of the
-// bytes the qualifier has; the empty slots hold bytes no qualifier begins with.
+// Each qualifier read, from its slash at column 22 up to 15 bytes (the name,
+// the equals sign, the quote, and for the taxon most of "taxon:"), as two
+// words: the first 7 bytes, which every qualifier has, and the next 8. The
+// first word chooses one of 8 slots by a multiplicative hash that gives each
+// qualifier its own; the second is compared under a mask of the bytes the
+// qualifier has. The empty slots hold a first word no line can have (its
+// eighth byte set). The fast pass only sorts lines out: a line it keeps is
+// compared whole below.
 constexpr std::size_t Qualifier_Column = Field_Width + 9;
-static_assert(Qualifier_Column + 16 <= Line_Reader::Line_Look, "the line reader lets a test read this far");
-constexpr std::uint64_t Qualifier_Start(const Qualifier& q) { return Bytes_At(q.text.data() + 9); }
+constexpr std::size_t Start_Bytes = 7;
+constexpr std::uint64_t Start_Mask = (std::uint64_t{1} << (8 * Start_Bytes)) - 1;
+static_assert(Qualifier_Column + Start_Bytes + 8 <= Line_Reader::Line_Look,
+              "the line reader lets a test read this far");
+static_assert([] {
+  for (const Qualifier& q : Qualifiers)
+    if (q.text.size() < 9 + Start_Bytes) return false;
+  return true;
+}());
+constexpr std::uint64_t Qualifier_Start(const Qualifier& q) { return Bytes_At(q.text.data() + 9) & Start_Mask; }
 struct alignas(32) Qualifier_Slot {
   std::uint64_t start = ~std::uint64_t{0};
   std::uint64_t more = 0;
@@ -180,7 +199,7 @@ constexpr Qualifier_Table Qualifier_Slots = [] {
     Qualifier_Slot& s = slots[Name_Slot(Qualifier_Start(q), Name_Multiplier)];
     s.start = Qualifier_Start(q);
     std::array<char, 8> more{};
-    const std::string_view rest = q.text.substr(9 + 8);
+    const std::string_view rest = q.text.substr(9 + Start_Bytes);
     for (std::size_t k = 0; k < rest.size() && k < 8; ++k) {
       more[k] = rest[k];
       s.more_mask |= std::uint64_t{0xFF} << (8 * k);
@@ -194,13 +213,13 @@ constexpr Qualifier_Table Qualifier_Slots = [] {
 // section: it neither begins with a keyword's first byte, nor with two blanks
 // and the third byte of an indented keyword among Indented (the others are
 // passed over), nor with twelve blanks (so the first and the third byte
-// blank) and then the start of a qualifier read at column 22. Reads 37
+// blank) and then the start of a qualifier read at column 22. Reads 36
 // bytes, without a branch.
 constexpr bool May_Matter(const char* p, unsigned indented_live = Every_Indented_Keyword,
                           const Qualifier_Table& qualifiers = Qualifier_Slots) {
   const unsigned line = Line_Classes[First_And_Third(p[0], p[2])];
-  const std::uint64_t name = Bytes_At(p + Qualifier_Column);
-  const std::uint64_t more = Bytes_At(p + Qualifier_Column + 8);
+  const std::uint64_t name = Bytes_At(p + Qualifier_Column) & Start_Mask;
+  const std::uint64_t more = Bytes_At(p + Qualifier_Column + Start_Bytes);
   const Qualifier_Slot& slot = qualifiers[Name_Slot(name, Name_Multiplier)];
   const bool read = (slot.start == name) & ((more & slot.more_mask) == slot.more);
   return (line & (KEYWORD | indented_live | (read ? BLANKS : 0))) != 0;
@@ -223,12 +242,18 @@ static_assert([] {
          !May_Matter(Test_Line(Twelve_Blanks, "         /codon_start=").data()) &&
          !May_Matter(Test_Line(Twelve_Blanks, "         /db_xref=\"GeneID:").data()) &&
          !May_Matter(Test_Line(Twelve_Blanks, "         /country").data()) &&
+         !May_Matter(Test_Line(Twelve_Blanks, "         /lab_host=\"").data()) &&
+         !May_Matter(Test_Line(Twelve_Blanks, "         /hostname=\"").data()) &&
+         May_Matter(Test_Line("//").data()) && May_Matter(Test_Line("//x").data()) &&
          !May_Matter(Test_Line(Keywords[5].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
          May_Matter(Test_Line(Keywords[6].field).data(), ORGANISM_LINE | JOURNAL_LINE) &&
          !May_Matter(Test_Line(Twelve_Blanks, "Eukaryota;").data()) &&
          !May_Matter(Test_Line("DBLINK      BioProject").data()) && !May_Matter(Test_Line("AUTHORS").data()) &&
          !May_Matter(Test_Line("     source          1..100").data());
 }());
+
+// The components that a record provides, each of them anew.
+constexpr std::string_view Record_Letters = "adsotpjichl";
 
 bool Is_Locus_Line(std::string_view line) {
   return line.size() > Field_Width && line.starts_with(Keywords[0].field);
@@ -241,6 +266,8 @@ class Scanner {
       : input_(input), state_(state), config_(config), components_(components), sink_(sink) {
     for (char letter : config_.Label_List) Wanted(letter) = true;
     if (config_.M4_Mode) Wanted('a') = true;
+    for (char letter : Record_Letters)
+      if (Wanted(letter)) shown_record_letters_ += letter;
     // A qualifier whose value no label shows is passed over like any line;
     // the taxon's moves the position, so it is always read.
     for (const Qualifier& q : Qualifiers)
@@ -265,7 +292,11 @@ class Scanner {
       if (!input_.Pass_Lines([live, this](const char* p) { return !May_Matter(p, live, qualifier_slots_); }, line) &&
           (input_.At_End() || !input_.Next_Line(line)))
         break;
-      if (line.size() <= Field_Width) {
+      if (line.starts_with("//")) {
+        // A record without a sequence section (a CON or master record) ends
+        // here too; the position stays where it is.
+        state_.Record_Open = false;
+      } else if (line.size() <= Field_Width) {
         if (line.size() >= 6 && line.starts_with("ORIGIN")) {
           Test(TAXON_ID, line);
           sink_.Print_Label();
@@ -299,7 +330,13 @@ class Scanner {
   // which no rule below touches, at once; false when the next line needs the
   // rules below.
   bool Ordinary_Sequence_Lines() {
-    const std::string_view bytes = input_.Buffered();
+    std::string_view bytes = input_.Buffered();
+    // A line feed alone at the end of the buffered bytes (after a line feed,
+    // or after the first piece of a long line) is the end of the input when
+    // nothing follows it, and an empty line when something does: the line
+    // by line path, which reads on to tell, takes it.
+    if (!bytes.empty() && bytes.back() == '\n' && (bytes.size() == 1 || bytes[bytes.size() - 2] == '\n'))
+      bytes.remove_suffix(1);
     if (bytes.empty()) return false;
     const Sequence_Run run = sink_.Sequence_Lines(bytes);
     if (run.consumed == 0) return false;
@@ -312,6 +349,7 @@ class Scanner {
     const char first = line.empty() ? ' ' : line[0];
     if (first == '/' && line.size() >= 2 && line[1] == '/') {
       Test(SEQUENCE, line);
+      state_.Record_Open = false;
     } else if (first == 'L' && Is_Locus_Line(line)) {
       // A record that lost its "//": the next record is not sequence data.
       Start_Record(line);
@@ -320,11 +358,14 @@ class Scanner {
     }
   }
 
+  // Every value a record provides starts again as UNKNOWN, so that a record
+  // never shows another's value (only those a label shows are kept at all).
   void Start_Record(std::string_view line) {
     Test(STOP, line);
-    for (char letter : {'c', 'h', 'l'}) components_[letter] = Unknown_Text;
+    for (char letter : shown_record_letters_) components_[letter] = Unknown_Text;
     state_.Authors_Seen = false;
     state_.Journal_Seen = false;
+    state_.Record_Open = true;
   }
 
   void Keyword_Line(std::string_view line) {
@@ -434,6 +475,7 @@ class Scanner {
   Record_Sink& sink_;
   std::string scratch_;
   std::array<bool, 256> wanted_{};
+  std::string shown_record_letters_;  // the Record_Letters that the output shows
   Qualifier_Table qualifier_slots_ = Qualifier_Slots;
 };
 

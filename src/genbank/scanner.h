@@ -40,6 +40,8 @@ struct Reader_State {
   Position_Type Position = Position_Type::STOP;
   bool Authors_Seen = false;
   bool Journal_Seen = false;
+  // A LOCUS line has begun a record that no "//" line has ended yet.
+  bool Record_Open = false;
   std::string Taxonomy;  // the lineage lines being gathered: the one value that grows
 };
 

@@ -112,6 +112,33 @@ TEST(Scanner, StoresTheFirstLineOfEachValueCleanedAndHandsOverSequenceLines) {
     EXPECT_EQ(Scan(inputs, config), transcript);
 }
 
+// The host and the country by today's names and the older ones, at the
+// shortest lines that carry a value; the last one read wins. A record that
+// lacks a value shows UNKNOWN, never the value of the record before it.
+TEST(Scanner, ReadsTodaysQualifierNamesAndResetsEveryValueAtLocus) {
+  const std::string q(21, ' ');
+  const std::string bare = "LOCUS       X2\nORIGIN\n//\n";
+  const std::tuple<Run_Configuration, std::string, std::string> cases[] = {
+      {{.Label_List = "hc"}, Edit(kTaxon, kTaxon + q + "/host=\"H\"\n" + q + "/geo_loc_name=\"J\"\n"),
+       "h=H|c=J|\n" + kLines},
+      {{.Label_List = "hc"}, Edit(kTaxon, kTaxon + q + "/host=\"\"\n" + q + "/geo_loc_name=\"\"\n"),
+       "h=Homo_sapiens_(human|c=Japan:_Kyoto|\n" + kLines},
+      {{.Label_List = "c"}, Edit("/country=\"Japan: Kyoto\"", "/geo_loc_name=\"Japan: Kyoto\""),
+       "c=Japan:_Kyoto|\n" + kLines},
+      {{.Label_List = "h"}, Edit("/specific_host=", "/host="), "h=Homo_sapiens_(human|\n" + kLines},
+      // /lab_host is not the host; a wrapped value gives its first line.
+      {{.Label_List = "hcl", .Format_Check = false},
+       Edit(kTaxon, kTaxon + q + "/lab_host=\"L\"\n" + q + "/host=\"Bos taurus\n" + q + "indicus\"\n" + q +
+                        "/geo_loc_name=\"Peru\"\n") + bare,
+       "h=Bos_tauru|c=Peru|l=1_N|\n" + kLines + "h=UNKNOWN|c=UNKNOWN|l=UNKNOWN|\n"},
+      {{.Label_List = "adsotpjiu", .Format_Check = false}, kRecord + bare,
+       "a=AB000001XY2|d=Thing_one,|s=cow|o=Bos_taurus|t=Eukaryota;_Metazoa;_Mammalia.|p=Doe,J.|"
+       "j=J._Cows_1|i=9913|u=|\n" + kLines +
+       "a=UNKNOWN|d=UNKNOWN|s=UNKNOWN|o=UNKNOWN|t=UNKNOWN|p=UNKNOWN|j=UNKNOWN|i=UNKNOWN|u=|\n"},
+  };
+  for (const auto& [config, text, transcript] : cases) EXPECT_EQ(Scan({text}, config), transcript) << text;
+}
+
 TEST(Scanner, StopsAtTheFirstLineOutOfOrder) {
   // kRecord with From replaced by To, and the line that stops it.
   const std::vector<std::tuple<std::string, std::string, std::string>> edits = {

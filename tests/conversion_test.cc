@@ -42,5 +42,34 @@ TEST(Conversion, InputsInCommandLineOrderUntilTheFirstFailure) {
   for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
 }
 
+// With format checking on, a run may not end inside a record: what was read
+// is written, then the run fails, naming the last input. A record may go on
+// into the next input; one that has its "//" but no sequence (a CON record)
+// is complete; -o keeps quiet.
+TEST(Conversion, ARunThatEndsInsideARecordFails) {
+  Sandbox box;
+  const std::string c3 = Record("C3");
+  const std::size_t origin = c3.find("ORIGIN");
+  const std::size_t line = c3.find("gatc");
+  box.Write("head.gb", c3.substr(0, origin));
+  box.Write("tail.gb", c3.substr(origin));
+  box.Write("con.gb", c3.substr(0, origin) + "CONTIG      join(A1:1..20)\n//\n");
+  const std::string cut = c3.substr(0, line + 10);
+  const auto cut_in = [](const std::string& name) {
+    return Fatal("TARVELO.READ_FILE.END_ERROR", name + ": input ends inside a record");
+  };
+  const std::vector<Case> cases = {
+      {{"a.gb", "head.gb"}, {Fasta("Homo_sapiens_A1"), cut_in("head.gb"), 1}},
+      {{"a.gb", "-"}, {Fasta("Homo_sapiens_A1") + ">Homo_sapiens_C3\ngatcctccat\n", cut_in("standard input"), 1}, cut},
+      {{"head.gb", "empty.gb"}, {"", cut_in("empty.gb"), 1}},
+      {{"head.gb", "tail.gb", "b.gb"}, {Fasta("Homo_sapiens_C3") + Fasta("Homo_sapiens_B2")}},
+      {{"con.gb", "a.gb"}, {"", Fatal("TARVELO.GENBANK_FORMAT_ERROR", "TAXON_ID vs. STOP : LOCUS       A1"), 1}},
+      {{"a.gb", "con.gb"}, {Fasta("Homo_sapiens_A1")}},
+      {{"-o", "head.gb"}, {}},
+      {{"-o", "-"}, {">Homo_sapiens_C3\ngatcctccat\n"}, cut},
+  };
+  for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
+}
+
 }  // namespace
 }  // namespace tarvelo_test

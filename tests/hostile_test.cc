@@ -122,6 +122,18 @@ TEST(Hostile, StandardStreamsClosedFullOrGone) {
     EXPECT_EQ(box.Read("err"), ignore ? Fatal(kWriteError, "standard output: Broken pipe") : "");
     EXPECT_TRUE(!taken.empty() && many_out.starts_with(taken)) << taken;
   }
+  // Standard output named as an input, as a pipe: reading it back would wait
+  // for ever on the pipe the run holds open itself.
+  for (const char* name : {"/dev/stdout", "/proc/self/fd/1"}) {
+    int out[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    const pid_t pid = box.Start({"a.gb", name, "b.gb"}, -1, out[1], box.Open("err", true));
+    std::string taken;
+    char buffer[4096];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
+    close(out[0]);
+    EXPECT_EQ(std::tuple(Sandbox::Wait(pid).first, taken, box.Read("err")), std::tuple(1, a, kInvalidFilename));
+  }
   // A run called in-process closes its own copy of standard output, not the caller's.
   const int out = box.Open("out", true);
   EXPECT_EQ(Run_Tarvelo("tarvelo", {box.Path("a.gb")}, {.in = -1, .out = out, .err = 2}), 0);

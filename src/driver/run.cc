@@ -47,11 +47,12 @@ bool Same_File(const std::optional<struct stat>& a, const struct stat& b) {
   return a && a->st_dev == b.st_dev && a->st_ino == b.st_ino;
 }
 
-// Standard output when it is a regular file, which reading it or creating it
-// again would damage; a terminal, a pipe or /dev/null may be both.
+// Standard output when reading it would read back what the run writes (a
+// regular file, which creating it again would also damage, or a pipe, which
+// the run would then wait on for ever); a terminal or /dev/null may be both.
 std::optional<struct stat> Output_File(int fd) {
   std::optional<struct stat> st = File_Of(fd);
-  if (st && !S_ISREG(st->st_mode)) st.reset();
+  if (st && !S_ISREG(st->st_mode) && !S_ISFIFO(st->st_mode)) st.reset();
   return st;
 }
 
@@ -100,6 +101,10 @@ class Run {
     }
     Record_Writer writer(config_, components_, out_, m4_file_.get());
     for (const std::string& arg : args) Traverse(arg, writer);
+    // A record may go on from one input into the next, but not past the last:
+    // an input cut short (a download that broke off) is no complete run.
+    if (config_.Format_Check && state_.Record_Open)
+      throw Failure("TARVELO.READ_FILE.END_ERROR", last_input_ + ": input ends inside a record");
     if (m4_file_) m4_file_->Close();
     out_.Close();
     return 0;
@@ -178,6 +183,7 @@ class Run {
   }
 
   void Read_Input(int fd, const std::string& name, Record_Writer& writer) {
+    last_input_ = name;
     const std::function<void()> flush_output = [this] { out_.Flush(); };
     const std::unique_ptr<Byte_Source> source = Open_Source(fd, name, flush_output);
     Line_Reader reader(*source, flush_output);
@@ -190,6 +196,7 @@ class Run {
   Reader_State state_;
   Output_Stream out_;
   std::unique_ptr<Output_Stream> m4_file_;
+  std::string last_input_;  // the name of the input read last, for messages
   // The files that the run reads from and writes to, for telling them apart.
   std::optional<struct stat> standard_input_, standard_output_, definitions_;
 };

@@ -7,11 +7,12 @@
 #include "support/textutils-m4utils.h"
 
 Record_Writer::Record_Writer(const Run_Configuration& config, const Label_Components& components,
-                             Output_Stream& out, Output_Stream* m4_file)
+                             Output_Stream& out, Output_Stream* m4_file, const Kernel_Set& kernels)
     : config_(config),
       components_(components),
       out_(out),
       m4_file_(m4_file),
+      kernels_(kernels),
       quotes_(config.Macro_Quotes) {}
 
 // Labels and definitions are written piece by piece: a label can be as long
@@ -39,19 +40,19 @@ void Record_Writer::Print_Label() {
 
 void Record_Writer::Sequence_Line(std::string_view line) {
   char* room = out_.Reserve(line.size() + Keep_Letters_Slack);
-  const std::size_t kept = Keep_Letters(line.data(), line.size(), room);
+  const std::size_t kept = kernels_.keep_letters(line.data(), line.size(), room);
   room[kept] = '\n';
   out_.Commit(kept + 1);
 }
 
 Sequence_Run Record_Writer::Sequence_Lines(std::string_view bytes) {
-  if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);
+  if (config_.Tab_Separated) return kernels_.sequence_lines(bytes.data(), bytes.size(), nullptr);
   // A nearly full buffer is written out first, so that each call can take a
   // long run of lines.
   constexpr std::size_t Least_Room = 16 * 1024;
   if (out_.Room() < Least_Room) out_.Flush();
   const std::size_t n = std::min(bytes.size(), out_.Room() - Keep_Letters_Slack);
-  const Sequence_Run run = ::Sequence_Lines(bytes.data(), n, out_.Reserve(n + Keep_Letters_Slack));
+  const Sequence_Run run = kernels_.sequence_lines(bytes.data(), n, out_.Reserve(n + Keep_Letters_Slack));
   out_.Commit(run.written);
   return run;
 }

@@ -5,16 +5,18 @@
 #include <string>
 #include <string_view>
 
-#include "support/run_settings.h"
 #include "genbank/scanner.h"
+#include "kernels/kernels.h"
+#include "support/run_settings.h"
 #include "output/output_stream.h"
 #include "support/textutils-m4utils.h"
 
 class Record_Writer : public Record_Sink {
  public:
-  // M4_File may be null when the run writes no definitions.
+  // M4_File may be null when the run writes no definitions. Kernels are
+  // those of the processor unless a test chooses a level.
   Record_Writer(const Run_Configuration& config, const Label_Components& components,
-                Output_Stream& out, Output_Stream* m4_file);
+                Output_Stream& out, Output_Stream* m4_file, const Kernel_Set& kernels = *Chosen_Kernels);
 
   // With -m: the definition line first, then the accession; otherwise the
   // label. Throws Selection_Error or Invalid_Macro_Name before writing anything.
@@ -27,5 +29,6 @@ class Record_Writer : public Record_Sink {
   const Label_Components& components_;
   Output_Stream& out_;
   Output_Stream* m4_file_;
+  const Kernel_Set& kernels_;
   const Textutils::M4utils::Exp_Quotes quotes_;
 };

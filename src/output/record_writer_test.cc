@@ -14,10 +14,11 @@
 namespace {
 
 // Converts Text, served in slices of Chunk bytes, into output of the given
-// buffer Capacity; with Whole_Runs off every sequence line goes to the writer
-// one by one. Returns the output, then the failure that ended the run.
+// buffer Capacity, with the kernels of Level; with Whole_Runs off every
+// sequence line goes to the writer one by one. Returns the output, then the
+// failure that ended the run.
 std::string Convert(const std::string& text, std::size_t chunk, const Run_Configuration& config,
-                    std::size_t capacity, bool whole_runs) {
+                    std::size_t capacity, Kernel_Level level, bool whole_runs) {
   struct One_By_One : Record_Sink {
     explicit One_By_One(Record_Writer& w) : writer(w) {}
     void Print_Label() override { writer.Print_Label(); }
@@ -28,7 +29,7 @@ std::string Convert(const std::string& text, std::size_t chunk, const Run_Config
   Output_Stream out(fd, "out", capacity);
   Label_Components components;
   Reader_State state;
-  Record_Writer writer(config, components, out, nullptr);
+  Record_Writer writer(config, components, out, nullptr, Kernels_Of(level));
   One_By_One lines(writer);
   std::string failure;
   try {
@@ -45,14 +46,24 @@ std::string Convert(const std::string& text, std::size_t chunk, const Run_Config
   return result + failure;
 }
 
+// Every way a sequence section can end an input: with or without "//", with
+// a final empty line, after a line of 100 characters or a longer one, without
+// a final line feed, after a carriage return.
+const std::vector<std::string> Input_Endings = {
+    "", "\n", "\n\n", "\r\n", "\n\r", " ac", " ac\n", " ac\n\n", " ac\n\n\n", " ac\r\n\n",
+    "//", "//\n", "//\n\n", "//\n \n", std::string(100, 'a'), std::string(100, 'a') + "\n",
+    std::string(100, 'a') + "\n\n", std::string(99, 'a') + "\r\n", std::string(150, 'a') + "\n\n",
+    std::string(200, 'c') + "\n", " " + std::string(98, 'a') + "\n\n"};
+
 // Runs of ordinary sequence lines taken at once give the output of the same
-// lines taken one by one: with every kind of line that ends a run, records
-// without "//", LOCUS inside a sequence, an input that ends inside a line or
-// inside the taxonomy lines (whose message counts the lines), slices of every
-// size and a nearly full output buffer.
-TEST(RecordWriter, RunsOfSequenceLinesGiveTheOutputOfSingleLines) {
+// lines taken one by one with the portable kernels, at every kernel level:
+// with every kind of line that ends a run, records without "//", LOCUS inside
+// a sequence, an input that ends in every way or inside the taxonomy lines
+// (whose message counts the lines), slices of every size and a nearly full
+// output buffer.
+TEST(RecordWriter, RunsOfSequenceLinesGiveTheOutputOfSingleLinesAtEveryLevel) {
   std::mt19937 random(5);
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 600; ++round) {
     std::string text;
     for (int records = 1 + random() % 3; records > 0; --records) {
       text += "LOCUS       A\nACCESSION   A" + std::to_string(round) + "\nORIGIN\n";
@@ -61,14 +72,46 @@ TEST(RecordWriter, RunsOfSequenceLinesGiveTheOutputOfSingleLines) {
     }
     if (random() % 5 == 0) text += "  ORGANISM  o\n            a;\n";
     if (random() % 3 == 0) text.resize(random() % (text.size() + 1));
+    if (random() % 2 == 0) text += Input_Endings[random() % Input_Endings.size()];
     const std::size_t chunk = random() % 4 == 0 ? std::string::npos : 1 + random() % 300;
     const std::size_t capacity = random() % 2 == 0 ? Output_Stream::Default_Capacity : 16 * 1024 + 100;
     Run_Configuration config;
     config.Format_Check = false;
     config.Tab_Separated = random() % 4 == 0;
-    ASSERT_EQ(Convert(text, chunk, config, capacity, true), Convert(text, chunk, config, capacity, false))
-        << text;
+    const std::string expected = Convert(text, chunk, config, capacity, Kernel_Level::PORTABLE, false);
+    for (Kernel_Level level : Available_Kernel_Levels())
+      for (bool whole_runs : {true, false})
+        ASSERT_EQ(Convert(text, chunk, config, capacity, level, whole_runs), expected)
+            << Kernels_Of(level).name << (whole_runs ? " runs " : " lines ") << testing::PrintToString(text);
   }
+}
+
+// The same endings, whole, with what the output must be: a line feed left
+// alone at the end is no line, and a line of 100 characters leaves its line
+// feed for an empty line only when something follows.
+TEST(RecordWriter, EveryWayAnInputEndsInsideASequence) {
+  const std::string head = "LOCUS       A\nORIGIN\n        1 acgt\n";
+  const std::string a100(100, 'a');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "acgt\n"},
+      {"\n", "acgt\n"},
+      {"\n\n", "acgt\n\n"},
+      {"\r\n", "acgt\n\n"},
+      {"//\n\n", "acgt\n"},
+      {a100 + "\n", "acgt\n" + a100 + "\n"},
+      {a100 + "\n\n", "acgt\n" + a100 + "\n\n"},
+      {std::string(150, 'a') + "\n\n", "acgt\n" + a100 + "\n" + std::string(50, 'a') + "\n"},
+      {" ac", "acgt\nac\n"},
+  };
+  Run_Configuration config;
+  config.Format_Check = false;
+  config.Label_List = "";
+  for (const auto& [ending, sequence] : cases)
+    for (Kernel_Level level : Available_Kernel_Levels())
+      for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::string::npos})
+        EXPECT_EQ(Convert(head + ending, chunk, config, Output_Stream::Default_Capacity, level, true),
+                  ">\n" + sequence)
+            << Kernels_Of(level).name << " " << testing::PrintToString(ending) << " " << chunk;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "genbank/scanner.h"
 #include "output/output_stream.h"
 #include "output/record_writer.h"
+#include "pipeline/chunked_reader.h"
 #include "support/failure.h"
 #include "support/textutils.h"
 
@@ -82,8 +83,8 @@ std::string Fatal_Report(const Failure& f) {
 
 class Run {
  public:
-  explicit Run(const Run_Streams& streams)
-      : streams_(streams), out_(Own_Copy(streams.out), "standard output") {
+  Run(const Run_Streams& streams, const Chunk_Settings& chunks)
+      : streams_(streams), chunks_(chunks), out_(Own_Copy(streams.out), "standard output") {
     Enlarge_Pipe(streams.out);
   }
 
@@ -185,12 +186,20 @@ class Run {
   void Read_Input(int fd, const std::string& name, Record_Writer& writer) {
     last_input_ = name;
     const std::function<void()> flush_output = [this] { out_.Flush(); };
+    const bool cut = Worth_Cutting(fd, chunks_);
+    const off_t start = cut ? ::lseek(fd, 0, SEEK_CUR) : 0;
     const std::unique_ptr<Byte_Source> source = Open_Source(fd, name, flush_output);
+    // Plain text in a regular file of some size is converted in chunks on
+    // every processor; the first bytes, read to tell the format, are read
+    // again.
+    if (cut && dynamic_cast<Compressed_Source*>(source.get()) == nullptr && ::lseek(fd, start, SEEK_SET) == start)
+      return Read_File_In_Chunks(fd, name, chunks_, state_, config_, components_, writer, out_, m4_file_.get());
     Line_Reader reader(*source, flush_output);
     Read_File(reader, state_, config_, components_, writer);
   }
 
   Run_Streams streams_;
+  Chunk_Settings chunks_;
   Run_Configuration config_;
   Label_Components components_;
   Reader_State state_;
@@ -203,12 +212,12 @@ class Run {
 
 }  // namespace
 
-int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args,
-                const Run_Streams& streams) {
+int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args, const Run_Streams& streams,
+                const Chunk_Settings& chunks) {
   std::optional<Run> run;
   std::string report;
   try {
-    run.emplace(streams);
+    run.emplace(streams, chunks);
     return run->Convert(command_name, args);
   } catch (const Invalid_Filename&) {
     report = "Invalid filename.\n";

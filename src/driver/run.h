@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/chunked_reader.h"
+
 // The descriptors a run reads and writes; main passes 0, 1 and 2.
 struct Run_Streams {
   int in = 0;
@@ -17,5 +19,8 @@ struct Run_Streams {
 // returns the exit status: 0 for a completed run, 1 for the usage text and for
 // every failure. Diagnostics go to Streams.err; nothing is thrown and the
 // process is not ended. Output written before a failure stays written.
-int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args,
-                const Run_Streams& streams = {});
+// Regular files are converted in chunks on several threads as Chunks says
+// (tests choose; the program takes what the machine offers), with the same
+// results.
+int Run_Tarvelo(std::string_view command_name, std::vector<std::string> args, const Run_Streams& streams = {},
+                const Chunk_Settings& chunks = Chunk_Settings_For_This_Machine());

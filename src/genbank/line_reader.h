@@ -106,6 +106,16 @@ class Line_Reader {
 
   // The number of the physical line that the last delivered line belongs to.
   std::size_t Line_Number() const { return line_number_; }
+  // Reads the source again from where it stands, as a new input whose lines
+  // are counted after Lines_Before (a stretch of a longer input): what is
+  // buffered is dropped. Keeps the buffers.
+  void Restart(std::size_t lines_before = 0) {
+    begin_ = end_ = 0;
+    Forget_Index();
+    eof_ = false;
+    at_line_start_ = true;
+    line_number_ = lines_before;
+  }
   const std::string& Name() const { return source_.Name(); }
 
  private:

@@ -1,5 +1,6 @@
 #include "output/output_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -22,11 +23,31 @@ bool Write_All(int fd, std::string_view s) {
 Output_Stream::Output_Stream(int fd, std::string name, std::size_t capacity)
     : fd_(fd), name_(std::move(name)), buffer_(new char[capacity]), capacity_(capacity) {}
 
+Output_Stream::Output_Stream(std::string name) : fd_(-1), name_(std::move(name)), capacity_(0), in_memory_(true) {}
+
+void Output_Stream::Grow(std::size_t capacity) {
+  capacity = std::max({capacity, 2 * capacity_, std::size_t{64 * 1024}});
+  std::unique_ptr<char[]> bigger(new char[capacity]);
+  if (used_ > 0) std::memcpy(bigger.get(), buffer_.get(), used_);
+  buffer_ = std::move(bigger);
+  capacity_ = capacity;
+}
+
+Output_Stream::Collected Output_Stream::Exchange(Collected room) {
+  Collected taken{std::move(buffer_), used_, capacity_};
+  buffer_ = std::move(room.data);
+  capacity_ = buffer_ ? room.capacity : 0;
+  used_ = 0;
+  return taken;
+}
+
 Output_Stream::~Output_Stream() {
-  if (!closed_) ::close(fd_);
+  if (!closed_ && !in_memory_) ::close(fd_);
 }
 
 void Output_Stream::Flush() {
+  // In memory nothing is written out: the buffer grows to make room.
+  if (in_memory_) return Grow(used_ + 1);
   const std::size_t n = used_;
   used_ = 0;  // a failed flush drops what it could not write; the run ends anyway
   if (first_ != nullptr) first_->Flush();
@@ -45,6 +66,12 @@ void Output_Stream::Write_Out(std::string_view s) {
 }
 
 void Output_Stream::Write_Slow(std::string_view s) {
+  if (in_memory_) {
+    Grow(used_ + s.size());
+    s.copy(buffer_.get() + used_, s.size());
+    used_ += s.size();
+    return;
+  }
   Flush();
   if (s.size() >= capacity_) return Write_Out(s);
   s.copy(buffer_.get(), s.size());
@@ -54,6 +81,7 @@ void Output_Stream::Write_Slow(std::string_view s) {
 void Output_Stream::Close() {
   if (closed_) return;
   closed_ = true;
+  if (in_memory_) return;
   try {
     Flush();
   } catch (...) {

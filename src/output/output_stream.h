@@ -21,6 +21,9 @@ class Output_Stream {
 
   // Writes to Fd, which it then owns; Name is used in messages.
   Output_Stream(int fd, std::string name, std::size_t capacity = Default_Capacity);
+  // Collects what it writes in memory, growing its buffer as it needs (see
+  // Exchange); Name is used in messages.
+  explicit Output_Stream(std::string name);
   ~Output_Stream();  // closes without flushing: call Close to keep what is pending
 
   // Every flush of this stream flushes First before it: whatever this stream
@@ -57,9 +60,22 @@ class Output_Stream {
   void Close();
   const std::string& Name() const { return name_; }
 
+  // What a stream in memory collected: Data[0, Size) of a buffer of Capacity.
+  struct Collected {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    std::string_view View() const { return {data.get(), size}; }
+  };
+  // A stream in memory hands over what it collected since the last exchange
+  // and goes on in Room, whose bytes are dropped (a buffer to reuse, or none).
+  Collected Exchange(Collected room);
+
  private:
   void Write_Slow(std::string_view s);
   void Write_Out(std::string_view s);
+  // In memory: a buffer of at least Capacity bytes, with the same bytes.
+  void Grow(std::size_t capacity);
 
   int fd_;
   std::string name_;
@@ -69,6 +85,7 @@ class Output_Stream {
   bool closed_ = false;
   bool failed_ = false;
   Output_Stream* first_ = nullptr;
+  bool in_memory_ = false;
 };
 
 // Writes all of S to Fd, retrying short writes; returns false on failure (errno set).

@@ -1,0 +1,293 @@
+#include "pipeline/chunked_reader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "genbank/line_reader.h"
+#include "input/file_range_source.h"
+#include "support/cpus.h"
+
+namespace {
+
+// Past this many workers the conversion waits on memory, not on processors.
+constexpr std::size_t Most_Workers = 8;
+
+// A stretch of the file, from Begin to End (To_The_End for the last).
+struct Chunk {
+  std::int64_t begin = 0;
+  std::int64_t end = File_Range_Source::To_The_End;
+  // The state the run really is in where the chunk begins (the first chunk
+  // of an input), rather than the state at a record boundary.
+  bool exact = false;
+  Reader_State state;
+  Label_Components components;
+};
+
+// What a worker made of a chunk.
+struct Converted {
+  std::exception_ptr failure;
+  Output_Stream::Collected out, m4;
+  Reader_State state;
+  Label_Components components;
+  std::size_t lines = 0;
+  std::int64_t end_offset = 0;
+};
+
+// Everything a chunk's conversion reads.
+struct File {
+  int fd;
+  const std::string& name;
+  std::int64_t size;  // when reading began
+  const Run_Configuration& config;
+};
+
+// A reader of chunks of the file, which keeps its buffers from one to the next.
+class Chunk_Reader {
+ public:
+  explicit Chunk_Reader(const File& file)
+      : file_(file), source_(file.fd, file.name, 0, 0, file.size), reader_(source_) {}
+
+  // Converts Chunk from State with Writer (whose components are Components),
+  // counting lines after Lines_Before; returns the lines counted and where
+  // reading ended.
+  std::pair<std::size_t, std::int64_t> Convert(const Chunk& chunk, Reader_State& state,
+                                               Label_Components& components, Record_Writer& writer,
+                                               std::size_t lines_before) {
+    source_.Set_Range(chunk.begin, chunk.end);
+    reader_.Restart(lines_before);
+    Read_File(reader_, state, file_.config, components, writer);
+    return {reader_.Line_Number(), source_.Offset()};
+  }
+
+ private:
+  const File& file_;
+  File_Range_Source source_;
+  Line_Reader reader_;
+};
+
+// Threads that convert chunks into memory, and hand the results over in the
+// order the chunks were given.
+class Chunk_Workers {
+ public:
+  Chunk_Workers(const File& file, std::size_t count) : file_(file) {
+    for (std::size_t k = 0; k < count; ++k) threads_.emplace_back([this] { Work(); });
+  }
+  ~Chunk_Workers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    work_ready_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  Chunk_Workers(const Chunk_Workers&) = delete;
+  Chunk_Workers& operator=(const Chunk_Workers&) = delete;
+
+  void Submit(std::size_t index, const Chunk& chunk) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.emplace_back(index, chunk);
+    }
+    work_ready_.notify_one();
+  }
+
+  // Waits for the result of chunk Index and takes it.
+  Converted Take(std::size_t index) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    result_ready_.wait(lock, [&] { return done_.count(index) != 0; });
+    Converted result = std::move(done_[index]);
+    done_.erase(index);
+    return result;
+  }
+
+  // Gives the buffers of a result back, to be filled again.
+  void Give_Back(Converted& result) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Output_Stream::Collected* c : {&result.out, &result.m4})
+      if (c->data) spare_.push_back(std::move(*c));
+  }
+
+ private:
+  void Work() {
+    Output_Stream out("chunk output"), m4("chunk definitions");
+    Chunk_Reader reader(file_);
+    Label_Components components;
+    Record_Writer writer(file_.config, components, out, file_.config.M4_Mode ? &m4 : nullptr);
+    for (;;) {
+      std::pair<std::size_t, Chunk> job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        work_ready_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        job = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      Converted result;
+      result.state = job.second.state;
+      components = job.second.components;
+      try {
+        std::tie(result.lines, result.end_offset) = reader.Convert(job.second, result.state, components, writer, 0);
+      } catch (...) {
+        result.failure = std::current_exception();
+      }
+      // What a failing chunk wrote is dropped when it is converted again.
+      try {
+        result.components = components;
+      } catch (...) {
+        result.failure = std::current_exception();
+      }
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        result.out = out.Exchange(Spare());
+        result.m4 = m4.Exchange(Spare());
+        done_.emplace(job.first, std::move(result));
+      }
+      result_ready_.notify_all();
+    }
+  }
+
+  // A buffer given back, or none (with the mutex held).
+  Output_Stream::Collected Spare() {
+    if (spare_.empty()) return {};
+    Output_Stream::Collected c = std::move(spare_.back());
+    spare_.pop_back();
+    return c;
+  }
+
+  const File& file_;
+  std::mutex mutex_;
+  std::vector<Output_Stream::Collected> spare_;
+  std::condition_variable work_ready_, result_ready_;
+  std::deque<std::pair<std::size_t, Chunk>> queue_;
+  std::map<std::size_t, Converted> done_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+constexpr std::string_view Locus_Field = "\nLOCUS       ";
+
+// The offset of the first record start at or after From and before Limit: a
+// line that the reader takes for a LOCUS line (the keyword field and more),
+// right after a line that begins with "//". -1 when there is none, or when
+// the file cannot be read (the conversion then meets the fault in order).
+std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit) {
+  constexpr std::int64_t Block = 64 * 1024;
+  constexpr std::int64_t Back = 512;  // the line before a LOCUS line, at most
+  constexpr std::int64_t Ahead = 16;  // the LOCUS line's first bytes
+  std::string block;
+  for (std::int64_t at = from; at < limit; at += Block) {
+    const std::int64_t first = std::max<std::int64_t>(at - Back, 0);
+    const std::size_t wanted = static_cast<std::size_t>(at + Block + Ahead - first);
+    block.resize(wanted);
+    const ssize_t n = ::pread(fd, block.data(), wanted, first);
+    if (n <= 0) return -1;
+    block.resize(static_cast<std::size_t>(n));
+    const std::string_view text(block);
+    // Line feeds that end the line before a LOCUS line starting in [at, at + Block).
+    for (std::size_t lf = text.find(Locus_Field, static_cast<std::size_t>(at - 1 - first));
+         lf != std::string_view::npos; lf = text.find(Locus_Field, lf + 1)) {
+      const std::int64_t start = first + static_cast<std::int64_t>(lf) + 1;
+      if (start < from) continue;
+      if (start >= at + Block || start >= limit) break;
+      // More than the keyword field before the line end (one carriage return
+      // before it is no character of the line).
+      const std::size_t more = lf + Locus_Field.size();
+      if (more >= text.size() || text[more] == '\n' ||
+          (text[more] == '\r' && (more + 1 >= text.size() || text[more + 1] == '\n')))
+        continue;
+      const std::size_t before = lf == 0 ? text.npos : text.rfind('\n', lf - 1);
+      const std::size_t line = before != text.npos ? before + 1 : first == 0 ? 0 : text.npos;
+      if (line != text.npos && lf >= line + 2 && text.compare(line, 2, "//") == 0) return start;
+    }
+    if (static_cast<std::size_t>(n) < wanted) break;
+  }
+  return -1;
+}
+
+}  // namespace
+
+Chunk_Settings Chunk_Settings_For_This_Machine() {
+  Chunk_Settings settings;
+  settings.workers = std::min(Usable_Cpus(), Most_Workers);
+  settings.chunks_in_flight = 2 * settings.workers;
+  return settings;
+}
+
+bool Worth_Cutting(int fd, const Chunk_Settings& settings) {
+  struct stat st;
+  if (settings.workers < 2 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+  return offset >= 0 && st.st_size - offset >= static_cast<off_t>(2 * settings.chunk_size);
+}
+
+void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& settings, Reader_State& state,
+                         const Run_Configuration& config, Label_Components& components, Record_Writer& writer,
+                         Output_Stream& out, Output_Stream* m4_file) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) st.st_size = 0;
+  const File file{fd, name, st.st_size, config};
+  std::int64_t offset = ::lseek(fd, 0, SEEK_CUR);
+  std::size_t lines = 0;
+
+  // Converts Chunk here, from the state the run is in.
+  Chunk_Reader reader(file);
+  const auto convert_here = [&](const Chunk& chunk) {
+    std::tie(lines, offset) = reader.Convert(chunk, state, components, writer, lines);
+  };
+
+  Chunk_Workers workers(file, settings.workers);
+  std::map<std::size_t, Chunk> given;  // the chunks the workers have, by number
+  std::size_t next = 0, written = 0;
+  // Writes the oldest chunk given to the workers, or converts it again here.
+  const auto write_oldest = [&] {
+    Converted result = workers.Take(written);
+    const Chunk chunk = std::move(given[written]);
+    given.erase(written++);
+    const bool alike = chunk.exact || !config.Format_Check || state.Position == Position_Type::STOP;
+    if (result.failure || !alike) return convert_here(chunk);
+    if (m4_file != nullptr) m4_file->Write(result.m4.View());
+    out.Write(result.out.View());
+    workers.Give_Back(result);
+    state = result.state;
+    components = std::move(result.components);
+    lines += result.lines;
+    offset = result.end_offset;
+  };
+
+  for (std::int64_t begin = offset; begin != File_Range_Source::To_The_End;) {
+    Chunk chunk;
+    chunk.begin = begin;
+    if (next == 0) {
+      chunk.exact = true;
+      chunk.state = state;
+    }
+    chunk.components = components;
+    const std::int64_t chunk_size = static_cast<std::int64_t>(settings.chunk_size);
+    if (file.size - begin >= 2 * chunk_size) chunk.end = Find_Record_Start(fd, begin + chunk_size, file.size);
+    begin = chunk.end;
+    const std::int64_t length = (chunk.end == File_Range_Source::To_The_End ? file.size : chunk.end) - chunk.begin;
+    if (length > static_cast<std::int64_t>(settings.longest_chunk)) {
+      // Too long to hold: converted here as it is read, after all before it.
+      while (written < next) write_oldest();
+      convert_here(chunk);
+      continue;
+    }
+    while (next - written >= settings.chunks_in_flight) write_oldest();
+    given.emplace(next, chunk);
+    workers.Submit(next++, chunk);
+  }
+  while (written < next) write_oldest();
+  ::lseek(fd, offset, SEEK_SET);
+}

@@ -1,0 +1,126 @@
+#include "pipeline/chunked_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "genbank/line_reader.h"
+#include "input/byte_source.h"
+#include "kernels/test_lines.h"
+
+namespace {
+
+// Everything a conversion leaves: standard output, definitions, the failure,
+// the reader's state and the values of the label letters.
+struct Outcome {
+  std::string out, m4, failure, state;
+  bool operator==(const Outcome&) const = default;
+};
+void PrintTo(const Outcome& o, std::ostream* os) {
+  *os << testing::PrintToString(std::vector<std::string>{o.out, o.m4, o.failure, o.state});
+}
+
+// Converts the file on Fd from its start, line by line on this thread
+// (Settings null) or in chunks.
+Outcome Convert(int fd, const Run_Configuration& config, const Chunk_Settings* settings) {
+  Outcome outcome;
+  Output_Stream out("out"), m4("m4");
+  Label_Components components;
+  components['f'] = "F";
+  Reader_State state;
+  Record_Writer writer(config, components, out, config.M4_Mode ? &m4 : nullptr);
+  lseek(fd, 0, SEEK_SET);
+  try {
+    if (settings != nullptr) {
+      Read_File_In_Chunks(fd, "in.gb", *settings, state, config, components, writer, out, &m4);
+    } else {
+      Fd_Source source(fd, "in.gb");
+      Line_Reader reader(source);
+      Read_File(reader, state, config, components, writer);
+    }
+  } catch (const Failure& f) {
+    outcome.failure = f.Full_Name() + " : " + f.Message();
+  }
+  outcome.out = out.Exchange({}).View();
+  outcome.m4 = m4.Exchange({}).View();
+  outcome.state = std::to_string(static_cast<int>(state.Position)) + " " + std::to_string(state.Authors_Seen) +
+                  std::to_string(state.Journal_Seen) + std::to_string(state.Record_Open);
+  // A completed reading leaves the file's offset at its end, for whoever reads on.
+  if (outcome.failure.empty()) outcome.state += " " + std::to_string(lseek(fd, 0, SEEK_CUR));
+  for (char letter = 'a'; letter <= 'z'; ++letter) outcome.state += "|" + components[letter];
+  return outcome;
+}
+
+// A record of Accession with Lines sequence lines; Random leaves out or
+// doubles a line now and then, and mixes in odd lines.
+std::string Record(std::mt19937& random, const std::string& accession, std::size_t lines, bool damage) {
+  std::vector<std::string> text = {
+      "LOCUS       " + accession + " 100 bp",
+      "DEFINITION  Thing " + accession + ", it's",
+      "ACCESSION   " + accession,
+      "SOURCE      cow",
+      "  ORGANISM  Bos taurus",
+      "            Eukaryota; Metazoa;",
+      "REFERENCE   1",
+      "  AUTHORS   Doe,J.",
+      "  JOURNAL   J. Cows 1",
+      "FEATURES             Location/Qualifiers",
+      "                     /host=\"Homo sapiens\"",
+      "                     /geo_loc_name=\"Peru\"",
+      "                     /db_xref=\"taxon:9913\"",
+      "ORIGIN"};
+  std::string record;
+  for (const std::string& line : text) {
+    if (damage && random() % 40 == 0) continue;
+    record += line + (damage && random() % 60 == 0 ? "\r\n" : "\n");
+    if (damage && random() % 60 == 0) record += line + "\n";
+  }
+  record += damage && random() % 3 == 0 ? Test_Lines::Sequence_Section(random, lines)
+                                        : std::string(lines, ' ') + "1 acgtacgtac gt\n";
+  if (!damage || random() % 20 != 0) record += random() % 30 == 0 ? "//x\n" : "//\n";
+  return record;
+}
+
+// Chunks converted on other threads give, byte for byte, what the one thread
+// gives, whatever the chunk size: with every option set, damaged records (a
+// line left out or doubled, a record without "//" or swallowed, long lines,
+// carriage returns), failures in the middle of a chunk, an invalid macro name
+// or label letter, and inputs that end inside a record.
+TEST(ChunkedReader, GivesTheOutputOfOneThreadWhateverTheChunks) {
+  std::mt19937 random(23);
+  const int fd = memfd_create("in.gb", 0);
+  ASSERT_GE(fd, 0);
+  for (int round = 0; round < 300; ++round) {
+    const bool damage = round % 2 == 1;
+    std::string text = random() % 10 == 0 ? "junk before\n" : "";
+    for (int records = 1 + random() % 40; records > 0; --records)
+      text += Record(random, "A" + std::to_string(random() % 1000), random() % 12, damage);
+    if (random() % 6 == 0) text.resize(random() % (text.size() + 1));
+    if (random() % 20 == 0) text.replace(random() % text.size(), 1, "\n/");  // an accession m4 refuses
+    ASSERT_EQ(ftruncate(fd, 0), 0);
+    ASSERT_EQ(pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    Run_Configuration config;
+    config.Format_Check = random() % 3 != 0;
+    config.Tab_Separated = random() % 4 == 0;
+    config.M4_Mode = random() % 3 == 0;
+    config.Macro_Quotes = random() % 2 == 0 ? Quote_Type::DOUBLE : Quote_Type::SINGLE;
+    const char* lists[] = {"oa", "adsotpjichlf", "ia", "", "aX", "t"};
+    config.Label_List = lists[random() % 6];
+    config.Taxon_Prefix = config.M4_Mode && config.Label_List.starts_with("i");
+    const Outcome expected = Convert(fd, config, nullptr);
+    Chunk_Settings settings;
+    settings.workers = 1 + random() % 3;
+    settings.chunk_size = 1 + random() % (random() % 2 == 0 ? 200 : 3000);
+    settings.chunks_in_flight = 1 + random() % 5;
+    settings.longest_chunk = settings.chunk_size * (1 + random() % 6);
+    ASSERT_EQ(Convert(fd, config, &settings), expected)
+        << testing::PrintToString(text) << " chunk " << settings.chunk_size << " longest " << settings.longest_chunk;
+  }
+  close(fd);
+}
+
+}  // namespace

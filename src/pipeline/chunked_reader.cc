@@ -182,25 +182,29 @@ constexpr std::string_view Locus_Field = "\nLOCUS       ";
 // line that the reader takes for a LOCUS line (the keyword field and more),
 // right after a line that begins with "//". -1 when there is none, or when
 // the file cannot be read (the conversion then meets the fault in order).
-std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit) {
-  constexpr std::int64_t Block = 64 * 1024;
+std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, std::vector<char>& buffer) {
   constexpr std::int64_t Back = 512;  // the line before a LOCUS line, at most
   constexpr std::int64_t Ahead = 16;  // the LOCUS line's first bytes
-  std::string block;
-  for (std::int64_t at = from; at < limit; at += Block) {
+  // Records are short as a rule: the first look is a short one.
+  std::int64_t block = 8 * 1024;
+  for (std::int64_t at = from; at < limit; at += block, block = std::min<std::int64_t>(2 * block, 256 * 1024)) {
     const std::int64_t first = std::max<std::int64_t>(at - Back, 0);
-    const std::size_t wanted = static_cast<std::size_t>(at + Block + Ahead - first);
-    block.resize(wanted);
-    const ssize_t n = ::pread(fd, block.data(), wanted, first);
+    const std::size_t wanted = static_cast<std::size_t>(at + block + Ahead - first);
+    if (buffer.size() < wanted) buffer.resize(wanted);
+    const ssize_t n = ::pread(fd, buffer.data(), wanted, first);
     if (n <= 0) return -1;
-    block.resize(static_cast<std::size_t>(n));
-    const std::string_view text(block);
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(n));
     // Line feeds that end the line before a LOCUS line starting in [at, at + Block).
-    for (std::size_t lf = text.find(Locus_Field, static_cast<std::size_t>(at - 1 - first));
-         lf != std::string_view::npos; lf = text.find(Locus_Field, lf + 1)) {
+    const auto next = [&](std::size_t from_lf) {
+      const void* found = from_lf >= text.size() ? nullptr
+                                                 : ::memmem(text.data() + from_lf, text.size() - from_lf,
+                                                            Locus_Field.data(), Locus_Field.size());
+      return found == nullptr ? text.npos : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+    };
+    for (std::size_t lf = next(static_cast<std::size_t>(at - 1 - first)); lf != text.npos; lf = next(lf + 1)) {
       const std::int64_t start = first + static_cast<std::int64_t>(lf) + 1;
       if (start < from) continue;
-      if (start >= at + Block || start >= limit) break;
+      if (start >= at + block || start >= limit) break;
       // More than the keyword field before the line end (one carriage return
       // before it is no character of the line).
       const std::size_t more = lf + Locus_Field.size();
@@ -250,6 +254,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
   Chunk_Workers workers(file, settings.workers);
   std::map<std::size_t, Chunk> given;  // the chunks the workers have, by number
   std::size_t next = 0, written = 0;
+  std::vector<char> search_buffer;
   // Writes the oldest chunk given to the workers, or converts it again here.
   const auto write_oldest = [&] {
     Converted result = workers.Take(written);
@@ -275,7 +280,8 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     }
     chunk.components = components;
     const std::int64_t chunk_size = static_cast<std::int64_t>(settings.chunk_size);
-    if (file.size - begin >= 2 * chunk_size) chunk.end = Find_Record_Start(fd, begin + chunk_size, file.size);
+    if (file.size - begin >= 2 * chunk_size)
+      chunk.end = Find_Record_Start(fd, begin + chunk_size, file.size, search_buffer);
     begin = chunk.end;
     const std::int64_t length = (chunk.end == File_Range_Source::To_The_End ? file.size : chunk.end) - chunk.begin;
     if (length > static_cast<std::int64_t>(settings.longest_chunk)) {

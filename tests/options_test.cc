@@ -74,6 +74,10 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
   Sandbox box;
   box.Write("m.gb", Record("A1") + Record("M.1"));
   box.Write("d.m4", "old text\n");
+  std::string today = Record("T1");
+  today.insert(today.find("ORIGIN"), std::string(21, ' ') + "/host=\"Bos taurus\"\n" + std::string(21, ' ') +
+                                         "/geo_loc_name=\"Peru: Lima\"\n");
+  box.Write("today.gb", today);
   ASSERT_EQ(symlink("a.gb", box.Path("soft.gb").c_str()), 0);
   const std::string a = Fasta("A1"), homo = "define(`A1',``Homo_sapiens_A1'')dnl\n";
   const std::vector<Case> cases = {
@@ -86,6 +90,11 @@ TEST(Definitions, OneLinePerRecordInAFileThatIsNoInput) {
         "define(`A1',``Homo sapiens\tA1'')dnl\ndefine(`C3',``Homo sapiens\tC3'')dnl\n"
         "define(`B2',``Homo sapiens\tB2'')dnl\n"},
        Record("C3")},
+      // Today's host and country qualifiers in rows and definitions, UNKNOWN
+      // in the record that lacks them.
+      {{"-m", "d.m4", "-t", "-l", "hcl", "today.gb", "a.gb"},
+       {"T1\nA1\n", "", 0,
+        "define(`T1',``Bos taurus\tPeru: Lima\tUNKNOWN'')dnl\ndefine(`A1',``UNKNOWN\tUNKNOWN\tUNKNOWN'')dnl\n"}},
       {{"-m", "d.m4", "m.gb", "b.gb"},
        {a, Fatal("TEXTUTILS.M4UTILS.INVALID_MACRO_NAME", "\"M.1\""), 1, homo}},
       // Letters outside a-z fail at the first label.

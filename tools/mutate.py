@@ -174,7 +174,7 @@ MUTANTS = [
     ("compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
     ("compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
     ("compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
-    ("gzip_decoder.cc", "(member_is_bgzf_ && member_text_ == 0)", "member_is_bgzf_", "BGZF end-of-file block not required to be empty"),
+    ("gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
     ("gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
     ("zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
     ("zstd_decoder.cc", "return result == 0 ? STREAM_END : OK;", "return OK;", "zstd frame end never reported"),
@@ -213,6 +213,9 @@ MUTANTS = [
     ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
     ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
     ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
+    # input: BGZF blocks and gzip members mixed
+    ("input/gzip_decoder.cc", "bgzf_only_ = bgzf_only_ && Is_Bgzf(head);", "bgzf_only_ = Is_Bgzf(head);", "a file ending in BGZF blocks after gzip members needs the end block"),
+    ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
 ]
 
 

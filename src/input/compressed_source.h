@@ -26,7 +26,8 @@
 //
 // Read throws Failure "TARVELO.READ_FILE.DECOMPRESSION_ERROR" with the message
 //   NAME: truncated compressed data          the input ends inside a stream,
-//                                            or a BGZF file without its end block
+//                                            or a file of BGZF blocks only
+//                                            without its end block
 //   NAME: corrupt compressed data (WHAT)     anything else that does not decode
 // NAME being the compressed source's name. Before a truncation everything
 // decodable is delivered; before corrupt data, everything that an earlier

@@ -213,7 +213,10 @@ MUTANTS = [
     ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
     ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
     ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
-    # input: BGZF blocks and gzip members mixed
+    # input: the decoders' memory bound, BGZF blocks and gzip members mixed
+    ("input/xz_decoder.cc", "lzma_stream_decoder(&state_, Memory_Limit, 0)", "lzma_stream_decoder(&state_, UINT64_MAX, 0)", "xz dictionary of any size accepted"),
+    ("input/zstd_decoder.cc", "ZSTD_d_windowLogMax, 27)", "ZSTD_d_windowLogMax, 28)", "zstd window of 256 MiB accepted"),
+    ("input/zstd_decoder.cc", "case ZSTD_error_frameParameter_windowTooLarge: return Too_Much_Memory;", "", "zstd window refusal in the library's words"),
     ("input/gzip_decoder.cc", "bgzf_only_ = bgzf_only_ && Is_Bgzf(head);", "bgzf_only_ = Is_Bgzf(head);", "a file ending in BGZF blocks after gzip members needs the end block"),
     ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
 ]

@@ -10,7 +10,8 @@
 // do not depend on which. A format can be left out at build time; such input
 // is refused by name. Memory is constant: a 256 KiB buffer of compressed bytes
 // and the decoder's state, whose window the stream's header sizes (32 KiB for
-// gzip, a few MiB for zstd, bzip2 and xz at their usual levels).
+// gzip, at most 3.6 MiB for bzip2, a few MiB for zstd and xz at their usual
+// levels, and never more than Decoder::Memory_Limit).
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,9 @@
 //   NAME: truncated compressed data          the input ends inside a stream,
 //                                            or a file of BGZF blocks only
 //                                            without its end block
-//   NAME: corrupt compressed data (WHAT)     anything else that does not decode
+//   NAME: corrupt compressed data (WHAT)     anything else that does not decode,
+//                                            a stream that needs more memory
+//                                            than Decoder::Memory_Limit included
 // NAME being the compressed source's name. Before a truncation everything
 // decodable is delivered; before corrupt data, everything that an earlier
 // Read delivered, which may hold damaged text: a stream's checksum is checked

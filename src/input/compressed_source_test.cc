@@ -4,7 +4,9 @@
 
 #include "string_source.h"
 #include <unistd.h>
+#include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -194,6 +196,45 @@ TEST(CompressedSource, OpenSourceDecompressesWhatBeginsWithAMagicNumberAndNothin
   for (const std::string& plain : {""s, "\x1f"s, "\x1f\x8c\x08"s, "\x1f"s + kText, "\x28\xb5\x2f"s,
                                    "BZh"s, "BZh0"s + kText, "\xfd" "7zXZ"s})
     EXPECT_EQ(Open_Pipe(plain, calls), plain);
+}
+
+// An xz stream of Text whose block header declares the dictionary of
+// property byte Dictionary (28: 64 MiB, 40: 4 GiB), its header checksum
+// mended.
+std::string Xz_With_Dictionary(const std::string& text, char dictionary) {
+  std::string xz = Filter("xz -c -0 --check=crc32", text);
+  const std::size_t header = 12, size = (std::size_t(std::uint8_t(xz[header])) + 1) * 4;
+  const std::size_t at = xz.find("\x21\x01", header + 2);  // the LZMA2 filter and its property
+  if (at + 2 >= header + size - 4) return "no LZMA2 filter";
+  xz[at + 2] = dictionary;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(xz.data() + header), uInt(size - 4));
+  for (int k = 0; k < 4; ++k) xz[header + size - 4 + k] = char(crc >> (8 * k));
+  return xz;
+}
+
+// A stream whose header asks more memory of its decoder than 128 MiB is
+// refused before that memory is taken; every standard level stays below.
+TEST(CompressedSource, RefusesAStreamThatAsksForMoreThan128MiB) {
+  const std::string too_much = kCorrupt + "(needs more than 128 MiB of memory)";
+  struct Case {
+    New_Decoder new_decoder;
+    std::string compressed, text;
+  };
+  std::vector<Case> cases;
+#ifdef TARVELO_WITH_XZ
+  cases.push_back({New_Xz_Decoder, Xz_With_Dictionary(kText, 28), kText});
+  cases.push_back({New_Xz_Decoder, Filter("xz -c -0", kText) + Xz_With_Dictionary(kText, 31), kText + too_much});
+  cases.push_back({New_Xz_Decoder, Xz_With_Dictionary(kText, 40), too_much});
+#endif
+#ifdef TARVELO_WITH_ZSTD
+  // A frame of no text whose window descriptor is Window: 0x88 is 128 MiB,
+  // 0x89 is 144 MiB, 0x90 is 256 MiB.
+  const auto frame = [](char window) { return "\x28\xb5\x2f\xfd\0"s + window + "\1\0\0"s; };
+  cases.push_back({New_Zstd_Decoder, frame('\x88') + Filter("zstd -c -q", kText), kText});
+  cases.push_back({New_Zstd_Decoder, frame('\x89'), too_much});
+  cases.push_back({New_Zstd_Decoder, Filter("zstd -c -q", kText) + frame('\x90'), kText + too_much});
+#endif
+  for (const Case& c : cases) EXPECT_EQ(Decompress(c.compressed, 1 << 20, 1 << 16, c.new_decoder), c.text);
 }
 
 }  // namespace

@@ -213,7 +213,9 @@ MUTANTS = [
     ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
     ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
     ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
-    # input: the decoders' memory bound, BGZF blocks and gzip members mixed
+    # input: skippable frames first, the decoders' memory bound, BGZF blocks and gzip members mixed
+    ("input/compressed_source.cc", '{"\\x50\\x2a\\x4d\\x18", 4}, 0xf0', '{"\\x50\\x2a\\x4d\\x18", 4}, 0xff', "a zstd input beginning with skippable frame 5f taken as text"),
+    ("input/compressed_source.cc", "((head[0] ^ f.magic[0]) & f.first_bits) != 0", "false", "the first byte of a magic number not compared"),
     ("input/xz_decoder.cc", "lzma_stream_decoder(&state_, Memory_Limit, 0)", "lzma_stream_decoder(&state_, UINT64_MAX, 0)", "xz dictionary of any size accepted"),
     ("input/zstd_decoder.cc", "ZSTD_d_windowLogMax, 27)", "ZSTD_d_windowLogMax, 28)", "zstd window of 256 MiB accepted"),
     ("input/zstd_decoder.cc", "case ZSTD_error_frameParameter_windowTooLarge: return Too_Much_Memory;", "", "zstd window refusal in the library's words"),

@@ -13,20 +13,26 @@ constexpr const char* Decompression_Error = "TARVELO.READ_FILE.DECOMPRESSION_ERR
 struct Format {
   const char* name;
   std::string_view magic;
-  bool level_digit;  // the magic is followed by a digit 1 to 9
+  unsigned char first_bits;  // the bits of the first byte that the magic fixes
+  bool level_digit;          // the magic is followed by a digit 1 to 9
   std::unique_ptr<Decoder> (*new_decoder)();
 };
 const Format Formats[] = {
-    {"gzip", {"\x1f\x8b", 2}, false, New_Gzip_Decoder},
-    {"zstd", {"\x28\xb5\x2f\xfd", 4}, false, New_Zstd_Decoder},
-    {"bzip2", {"BZh", 3}, true, New_Bzip2_Decoder},
-    {"xz", {"\xfd" "7zXZ\0", 6}, false, New_Xz_Decoder},
+    {"gzip", {"\x1f\x8b", 2}, 0xff, false, New_Gzip_Decoder},
+    {"zstd", {"\x28\xb5\x2f\xfd", 4}, 0xff, false, New_Zstd_Decoder},
+    // A zstd input may begin with a skippable frame (magic 0x184D2A50 to
+    // 0x184D2A5F, little-endian), as every file of pzstd does.
+    {"zstd", {"\x50\x2a\x4d\x18", 4}, 0xf0, false, New_Zstd_Decoder},
+    {"bzip2", {"BZh", 3}, 0xff, true, New_Bzip2_Decoder},
+    {"xz", {"\xfd" "7zXZ\0", 6}, 0xff, false, New_Xz_Decoder},
 };
 constexpr std::size_t Sniff_Size = 6;  // the longest magic number
 
 const Format* Format_Of(std::string_view head) {
   for (const Format& f : Formats) {
-    if (!head.starts_with(f.magic)) continue;
+    if (head.size() < f.magic.size() || !head.substr(1).starts_with(f.magic.substr(1)) ||
+        ((head[0] ^ f.magic[0]) & f.first_bits) != 0)
+      continue;
     if (!f.level_digit) return &f;
     const std::size_t at = f.magic.size();
     if (head.size() > at && head[at] >= '1' && head[at] <= '9') return &f;

@@ -1,9 +1,10 @@
 // Compressed input. An input that begins with the magic number of gzip (1f 8b),
-// zstd (28 b5 2f fd), bzip2 ("BZh" and a digit 1 to 9) or xz (fd "7zXZ" 00) is
-// decompressed as it is read, one stream after another (gzip members, BGZF
-// blocks, zstd frames, bzip2 and xz streams); any other input, one shorter
-// than a magic number included, is delivered byte for byte. The format is told
-// by content alone, never by the name.
+// zstd (28 b5 2f fd, or a skippable frame's 5X 2a 4d 18), bzip2 ("BZh" and a
+// digit 1 to 9) or xz (fd "7zXZ" 00) is decompressed as it is read, one stream
+// after another (gzip members, BGZF blocks, zstd frames, bzip2 and xz
+// streams); any other input, one shorter than a magic number included, is
+// delivered byte for byte. The format is told by content alone, never by the
+// name.
 //
 // Each format's library sits behind a Decoder (decoder.h); gzip uses ISA-L,
 // which measured fastest here, or zlib where ISA-L is not built, and messages

@@ -194,8 +194,16 @@ TEST(CompressedSource, OpenSourceDecompressesWhatBeginsWithAMagicNumberAndNothin
   EXPECT_EQ(Open_Pipe("\x1f\x8b", calls),
             " | TARVELO.READ_FILE.DECOMPRESSION_ERROR : standard input: truncated compressed data");
   for (const std::string& plain : {""s, "\x1f"s, "\x1f\x8c\x08"s, "\x1f"s + kText, "\x28\xb5\x2f"s,
-                                   "BZh"s, "BZh0"s + kText, "\xfd" "7zXZ"s})
+                                   "BZh"s, "BZh0"s + kText, "\xfd" "7zXZ"s, "\x4f\x2a\x4d\x18"s + kText,
+                                   "\x60\x2a\x4d\x18"s + kText, "\x50\x2a\x4d\x19"s + kText, "\x50\x2a\x4d"s})
     EXPECT_EQ(Open_Pipe(plain, calls), plain);
+#ifdef TARVELO_WITH_ZSTD
+  // A zstd input may begin with skippable frames; those alone hold no text.
+  for (const std::string& skippable : {"\x50\x2a\x4d\x18\0\0\0\0"s, "\x5f\x2a\x4d\x18\2\0\0\0ab"s}) {
+    EXPECT_EQ(Open_Pipe(skippable + Filter("zstd -c -q", kText), calls), kText);
+    EXPECT_EQ(Open_Pipe(skippable + skippable, calls), "");
+  }
+#endif
 }
 
 // An xz stream of Text whose block header declares the dictionary of

@@ -181,7 +181,17 @@ class Run {
     const std::function<void()> flush_output = [this] { out_.Flush(); };
     const std::unique_ptr<Byte_Source> source = Open_Source(fd, name, flush_output);
     Line_Reader reader(*source, flush_output);
-    Read_File(reader, state_, config_, components_, writer);
+    try {
+      Read_File(reader, state_, config_, components_, writer);
+    } catch (const Write_Error&) {
+      throw;  // an output that fails (a closed pipe) ends the run at once
+    } catch (const Failure&) {
+      // Text refused while a compressed stream was read may be damaged text
+      // whose checksum comes later: the damage, when the stream has one, is
+      // what the run reports.
+      source->Check_Delivered_Text();
+      throw;
+    }
   }
 
   Run_Streams streams_;

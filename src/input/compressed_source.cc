@@ -104,6 +104,23 @@ void Compressed_Source::Fail(const std::string& message) const {
 }
 
 std::size_t Compressed_Source::Read(char* buffer, std::size_t capacity) {
+  try {
+    return Decode(buffer, capacity);
+  } catch (...) {
+    failed_ = true;
+    throw;
+  }
+}
+
+void Compressed_Source::Check_Delivered_Text() {
+  if (failed_) return;
+  constexpr std::size_t Scratch_Size = 64 * 1024;
+  const std::unique_ptr<char[]> scratch(new char[Scratch_Size]);
+  checking_ = true;
+  while (!stream_start_) Read(scratch.get(), Scratch_Size);
+}
+
+std::size_t Compressed_Source::Decode(char* buffer, std::size_t capacity) {
   Decoder::Buffers io{nullptr, 0, reinterpret_cast<unsigned char*>(buffer), capacity};
   std::size_t wanted = 1;  // compressed bytes to hold before decoding
   for (;;) {
@@ -129,11 +146,12 @@ std::size_t Compressed_Source::Read(char* buffer, std::size_t capacity) {
     // have written bytes past the fault.
     if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");
     stream_start_ = status == Decoder::STREAM_END;
+    const std::size_t produced = capacity - io.out_size;
+    if (stream_start_ && checking_) return produced;
     // Text is returned when the buffer is full, at a stream's end (its checks
     // passed), or before a read that may wait. Otherwise decoding goes on, so
     // that a stream whose last bytes are at hand is checked before its last
     // text is delivered.
-    const std::size_t produced = capacity - io.out_size;
     if (produced > 0 && (io.out_size == 0 || stream_start_ || compressed_->May_Block()))
       return produced;
     wanted = 1;

@@ -36,9 +36,11 @@
 // NAME being the compressed source's name. Before a truncation everything
 // decodable is delivered; before corrupt data, everything that an earlier
 // Read delivered, which may hold damaged text: a stream's checksum is checked
-// at its end, as soon as its last bytes have arrived. Bytes after the last
-// stream must begin another: trailing garbage, zero padding included, is
-// corrupt data (xz stream padding excepted).
+// at its end, as soon as its last bytes have arrived. Check_Delivered_Text
+// decodes the rest of the current stream (its text dropped) and throws the
+// same failures, so that a reader that stopped on damaged text can tell the
+// damage. Bytes after the last stream must begin another: trailing garbage,
+// zero padding included, is corrupt data (xz stream padding excepted).
 class Compressed_Source : public Byte_Source {
  public:
   static constexpr std::size_t Buffer_Size = 256 * 1024;
@@ -50,8 +52,12 @@ class Compressed_Source : public Byte_Source {
   std::size_t Read(char* buffer, std::size_t capacity) override;
   bool May_Block() const override { return compressed_->May_Block(); }
   const std::string& Name() const override { return compressed_->Name(); }
+  // Nothing to check once a Read has failed, or when the last stream read
+  // has ended (its checks passed).
+  void Check_Delivered_Text() override;
 
  private:
+  std::size_t Decode(char* buffer, std::size_t capacity);
   // The next Count compressed bytes, fewer only where the input ends.
   std::string_view Peek(std::size_t count);
   [[noreturn]] void Fail(const std::string& message) const;
@@ -63,6 +69,8 @@ class Compressed_Source : public Byte_Source {
   std::size_t held_ = 0;
   bool input_ended_ = false;
   bool stream_start_ = true;  // the next compressed byte begins a stream
+  bool failed_ = false;       // a Read has thrown
+  bool checking_ = false;     // Decode returns at the end of the current stream
 };
 
 // The source for one input on Fd, which the caller opened and will close;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/failure.h"
@@ -243,6 +244,53 @@ TEST(CompressedSource, RefusesAStreamThatAsksForMoreThan128MiB) {
   cases.push_back({New_Zstd_Decoder, Filter("zstd -c -q", kText) + frame('\x90'), kText + too_much});
 #endif
   for (const Case& c : cases) EXPECT_EQ(Decompress(c.compressed, 1 << 20, 1 << 16, c.new_decoder), c.text);
+}
+
+// Check_Delivered_Text, after a first Read of First_Read bytes: the report
+// it throws, or "".
+std::string Check_After_Read(const std::string& compressed, std::size_t first_read,
+                             New_Decoder new_decoder, bool from_pipe) {
+  Compressed_Source source(
+      std::make_unique<String_Source>(compressed, "x.gb.gz", from_pipe ? 1 : std::string::npos, from_pipe),
+      new_decoder());
+  std::string buffer(first_read, '\0');
+  try {
+    source.Read(buffer.data(), first_read);
+  } catch (const Failure&) {
+  }
+  try {
+    source.Check_Delivered_Text();
+  } catch (const Failure& f) {
+    return " | " + f.Full_Name() + " : " + f.Message();
+  }
+  return "";
+}
+
+// A reader that stopped on text asks whether it was damaged: the rest of the
+// current stream is decoded, and its damage (or its cut) is reported.
+TEST(CompressedSource, CheckingDeliveredTextDecodesTheRestOfTheCurrentStream) {
+  std::minstd_rand random;
+  std::string big;
+  while (big.size() < 300000) big += "acgt\n"[random() % 5];
+  for (const Format& f : Formats) {
+    const std::string whole = f.Compress(big), small = f.Compress(kText);
+    std::string bad_check = whole;
+    bad_check[bad_check.size() - f.flip_at] ^= 1;
+    for (const auto& [compressed, first_read, from_pipe, report] :
+         std::vector<std::tuple<std::string, std::size_t, bool, std::string>>{
+             {whole, 1000, false, ""},
+             {bad_check, 1000, false, kCorrupt + "(" + f.bad_check + ")"},
+             {whole.substr(0, whole.size() / 2), 1000, false, kTruncated},
+             // The stream read to its end, its checks passed: nothing to check.
+             {small + bad_check, 1 << 16, false, ""},
+             // Checking ends with the current stream, also where its last
+             // bytes (a checksum) make no text.
+             {small + bad_check, 10, true, ""},
+             // The Read failed: its own report was the one.
+             {"GARBAGE!" + whole, 1000, false, ""},
+             {bad_check, 1 << 20, false, ""}})
+      EXPECT_EQ(Check_After_Read(compressed, first_read, f.new_decoder, from_pipe), report) << f.command;
+  }
 }
 
 }  // namespace

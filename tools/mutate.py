@@ -174,7 +174,7 @@ MUTANTS = [
     ("compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
     ("compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
     ("compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
-    ("gzip_decoder.cc", "(member_is_bgzf_ && member_text_ == 0)", "member_is_bgzf_", "BGZF end-of-file block not required to be empty"),
+    ("gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
     ("gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
     ("zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
     ("zstd_decoder.cc", "return result == 0 ? STREAM_END : OK;", "return OK;", "zstd frame end never reported"),
@@ -213,6 +213,19 @@ MUTANTS = [
     ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
     ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
     ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
+    # input: damaged text checked when the reader refuses it, skippable frames first, memory bound, BGZF and gzip mixed
+    ("input/compressed_source.cc", "if (failed_) return;", "", "a source whose read failed decodes on when checked"),
+    ("input/compressed_source.cc", "if (stream_start_ && checking_) return produced;", "", "checking goes on past the current stream's end"),
+    ("input/compressed_source.cc", "  } catch (...) {\n    failed_ = true;", "  } catch (...) {", "a failed read not remembered"),
+    ("input/compressed_source.cc", '{"\\x50\\x2a\\x4d\\x18", 4}, 0xf0', '{"\\x50\\x2a\\x4d\\x18", 4}, 0xff', "a zstd input beginning with skippable frame 5f taken as text"),
+    ("input/compressed_source.cc", "((head[0] ^ f.magic[0]) & f.first_bits) != 0", "false", "the first byte of a magic number not compared"),
+    ("input/xz_decoder.cc", "lzma_stream_decoder(&state_, Memory_Limit, 0)", "lzma_stream_decoder(&state_, UINT64_MAX, 0)", "xz dictionary of any size accepted"),
+    ("input/zstd_decoder.cc", "ZSTD_d_windowLogMax, 27)", "ZSTD_d_windowLogMax, 28)", "zstd window of 256 MiB accepted"),
+    ("input/zstd_decoder.cc", "case ZSTD_error_frameParameter_windowTooLarge: return Too_Much_Memory;", "", "zstd window refusal in the library's words"),
+    ("input/gzip_decoder.cc", "bgzf_only_ = bgzf_only_ && Is_Bgzf(head);", "bgzf_only_ = Is_Bgzf(head);", "a file ending in BGZF blocks after gzip members needs the end block"),
+    ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
+    ("driver/run.cc", "      source->Check_Delivered_Text();\n", "", "damaged compressed text reported as a format error"),
+    ("driver/run.cc", "    } catch (const Write_Error&) {\n      throw;", "    } catch (const Write_Error&) {\n      source->Check_Delivered_Text();\n      throw;", "a failed output makes the run decode the rest of the stream"),
 ]
 
 

@@ -195,7 +195,17 @@ class Run {
     if (cut && dynamic_cast<Compressed_Source*>(source.get()) == nullptr && ::lseek(fd, start, SEEK_SET) == start)
       return Read_File_In_Chunks(fd, name, chunks_, state_, config_, components_, writer, out_, m4_file_.get());
     Line_Reader reader(*source, flush_output);
-    Read_File(reader, state_, config_, components_, writer);
+    try {
+      Read_File(reader, state_, config_, components_, writer);
+    } catch (const Write_Error&) {
+      throw;  // an output that fails (a closed pipe) ends the run at once
+    } catch (const Failure&) {
+      // Text refused while a compressed stream was read may be damaged text
+      // whose checksum comes later: the damage, when the stream has one, is
+      // what the run reports.
+      source->Check_Delivered_Text();
+      throw;
+    }
   }
 
   Run_Streams streams_;

@@ -18,6 +18,12 @@ class Byte_Source {
   virtual bool May_Block() const = 0;
   // The input's name for messages: the argument as given, or "standard input".
   virtual const std::string& Name() const = 0;
+  // Called when the text this source delivered was refused (a failure raised
+  // while it was read, other than its own): a source whose text is checked
+  // only after it is delivered (a compressed stream's checksum at its end)
+  // checks what it delivered now, and throws its own failure, which names the
+  // damage, when that text was damaged. Does nothing by default.
+  virtual void Check_Delivered_Text() {}
 };
 
 // A source reading a file descriptor that the caller opened and will close.

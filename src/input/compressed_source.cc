@@ -13,20 +13,26 @@ constexpr const char* Decompression_Error = "TARVELO.READ_FILE.DECOMPRESSION_ERR
 struct Format {
   const char* name;
   std::string_view magic;
-  bool level_digit;  // the magic is followed by a digit 1 to 9
+  unsigned char first_bits;  // the bits of the first byte that the magic fixes
+  bool level_digit;          // the magic is followed by a digit 1 to 9
   std::unique_ptr<Decoder> (*new_decoder)();
 };
 const Format Formats[] = {
-    {"gzip", {"\x1f\x8b", 2}, false, New_Gzip_Decoder},
-    {"zstd", {"\x28\xb5\x2f\xfd", 4}, false, New_Zstd_Decoder},
-    {"bzip2", {"BZh", 3}, true, New_Bzip2_Decoder},
-    {"xz", {"\xfd" "7zXZ\0", 6}, false, New_Xz_Decoder},
+    {"gzip", {"\x1f\x8b", 2}, 0xff, false, New_Gzip_Decoder},
+    {"zstd", {"\x28\xb5\x2f\xfd", 4}, 0xff, false, New_Zstd_Decoder},
+    // A zstd input may begin with a skippable frame (magic 0x184D2A50 to
+    // 0x184D2A5F, little-endian), as every file of pzstd does.
+    {"zstd", {"\x50\x2a\x4d\x18", 4}, 0xf0, false, New_Zstd_Decoder},
+    {"bzip2", {"BZh", 3}, 0xff, true, New_Bzip2_Decoder},
+    {"xz", {"\xfd" "7zXZ\0", 6}, 0xff, false, New_Xz_Decoder},
 };
 constexpr std::size_t Sniff_Size = 6;  // the longest magic number
 
 const Format* Format_Of(std::string_view head) {
   for (const Format& f : Formats) {
-    if (!head.starts_with(f.magic)) continue;
+    if (head.size() < f.magic.size() || !head.substr(1).starts_with(f.magic.substr(1)) ||
+        ((head[0] ^ f.magic[0]) & f.first_bits) != 0)
+      continue;
     if (!f.level_digit) return &f;
     const std::size_t at = f.magic.size();
     if (head.size() > at && head[at] >= '1' && head[at] <= '9') return &f;
@@ -98,6 +104,23 @@ void Compressed_Source::Fail(const std::string& message) const {
 }
 
 std::size_t Compressed_Source::Read(char* buffer, std::size_t capacity) {
+  try {
+    return Decode(buffer, capacity);
+  } catch (...) {
+    failed_ = true;
+    throw;
+  }
+}
+
+void Compressed_Source::Check_Delivered_Text() {
+  if (failed_) return;
+  constexpr std::size_t Scratch_Size = 64 * 1024;
+  const std::unique_ptr<char[]> scratch(new char[Scratch_Size]);
+  checking_ = true;
+  while (!stream_start_) Read(scratch.get(), Scratch_Size);
+}
+
+std::size_t Compressed_Source::Decode(char* buffer, std::size_t capacity) {
   Decoder::Buffers io{nullptr, 0, reinterpret_cast<unsigned char*>(buffer), capacity};
   std::size_t wanted = 1;  // compressed bytes to hold before decoding
   for (;;) {
@@ -123,11 +146,12 @@ std::size_t Compressed_Source::Read(char* buffer, std::size_t capacity) {
     // have written bytes past the fault.
     if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");
     stream_start_ = status == Decoder::STREAM_END;
+    const std::size_t produced = capacity - io.out_size;
+    if (stream_start_ && checking_) return produced;
     // Text is returned when the buffer is full, at a stream's end (its checks
     // passed), or before a read that may wait. Otherwise decoding goes on, so
     // that a stream whose last bytes are at hand is checked before its last
     // text is delivered.
-    const std::size_t produced = capacity - io.out_size;
     if (produced > 0 && (io.out_size == 0 || stream_start_ || compressed_->May_Block()))
       return produced;
     wanted = 1;

@@ -1,16 +1,18 @@
 // Compressed input. An input that begins with the magic number of gzip (1f 8b),
-// zstd (28 b5 2f fd), bzip2 ("BZh" and a digit 1 to 9) or xz (fd "7zXZ" 00) is
-// decompressed as it is read, one stream after another (gzip members, BGZF
-// blocks, zstd frames, bzip2 and xz streams); any other input, one shorter
-// than a magic number included, is delivered byte for byte. The format is told
-// by content alone, never by the name.
+// zstd (28 b5 2f fd, or a skippable frame's 5X 2a 4d 18), bzip2 ("BZh" and a
+// digit 1 to 9) or xz (fd "7zXZ" 00) is decompressed as it is read, one stream
+// after another (gzip members, BGZF blocks, zstd frames, bzip2 and xz
+// streams); any other input, one shorter than a magic number included, is
+// delivered byte for byte. The format is told by content alone, never by the
+// name.
 //
 // Each format's library sits behind a Decoder (decoder.h); gzip uses ISA-L,
 // which measured fastest here, or zlib where ISA-L is not built, and messages
 // do not depend on which. A format can be left out at build time; such input
 // is refused by name. Memory is constant: a 256 KiB buffer of compressed bytes
 // and the decoder's state, whose window the stream's header sizes (32 KiB for
-// gzip, a few MiB for zstd, bzip2 and xz at their usual levels).
+// gzip, at most 3.6 MiB for bzip2, a few MiB for zstd and xz at their usual
+// levels, and never more than Decoder::Memory_Limit).
 #pragma once
 
 #include <cstddef>
@@ -26,14 +28,19 @@
 //
 // Read throws Failure "TARVELO.READ_FILE.DECOMPRESSION_ERROR" with the message
 //   NAME: truncated compressed data          the input ends inside a stream,
-//                                            or a BGZF file without its end block
-//   NAME: corrupt compressed data (WHAT)     anything else that does not decode
+//                                            or a file of BGZF blocks only
+//                                            without its end block
+//   NAME: corrupt compressed data (WHAT)     anything else that does not decode,
+//                                            a stream that needs more memory
+//                                            than Decoder::Memory_Limit included
 // NAME being the compressed source's name. Before a truncation everything
 // decodable is delivered; before corrupt data, everything that an earlier
 // Read delivered, which may hold damaged text: a stream's checksum is checked
-// at its end, as soon as its last bytes have arrived. Bytes after the last
-// stream must begin another: trailing garbage, zero padding included, is
-// corrupt data (xz stream padding excepted).
+// at its end, as soon as its last bytes have arrived. Check_Delivered_Text
+// decodes the rest of the current stream (its text dropped) and throws the
+// same failures, so that a reader that stopped on damaged text can tell the
+// damage. Bytes after the last stream must begin another: trailing garbage,
+// zero padding included, is corrupt data (xz stream padding excepted).
 class Compressed_Source : public Byte_Source {
  public:
   static constexpr std::size_t Buffer_Size = 256 * 1024;
@@ -45,8 +52,12 @@ class Compressed_Source : public Byte_Source {
   std::size_t Read(char* buffer, std::size_t capacity) override;
   bool May_Block() const override { return compressed_->May_Block(); }
   const std::string& Name() const override { return compressed_->Name(); }
+  // Nothing to check once a Read has failed, or when the last stream read
+  // has ended (its checks passed).
+  void Check_Delivered_Text() override;
 
  private:
+  std::size_t Decode(char* buffer, std::size_t capacity);
   // The next Count compressed bytes, fewer only where the input ends.
   std::string_view Peek(std::size_t count);
   [[noreturn]] void Fail(const std::string& message) const;
@@ -58,6 +69,8 @@ class Compressed_Source : public Byte_Source {
   std::size_t held_ = 0;
   bool input_ended_ = false;
   bool stream_start_ = true;  // the next compressed byte begins a stream
+  bool failed_ = false;       // a Read has thrown
+  bool checking_ = false;     // Decode returns at the end of the current stream
 };
 
 // The source for one input on Fd, which the caller opened and will close;

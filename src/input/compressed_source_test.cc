@@ -4,10 +4,13 @@
 
 #include "string_source.h"
 #include <unistd.h>
+#include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/failure.h"
@@ -135,7 +138,10 @@ TEST(CompressedSource, DeliversEachStreamsTextThenReportsTheFirstFault) {
            // A BGZF file ends with an empty block: one cut at a block boundary is truncated.
            {Bgzf_Block(kText) + Bgzf_Block("") + Bgzf_Block(kText) + Bgzf_Block(""), kText + kText},
            {Bgzf_Block(kText) + Bgzf_Block(kText), kText + kText + kTruncated},
-           {Bgzf_Block(kText) + Bgzf_Block("") + Member(kText), kText + kText + kTruncated}})
+           // BGZF blocks and other members: a gzip file, which needs no end block.
+           {Bgzf_Block(kText) + Bgzf_Block("") + Member(kText), kText + kText},
+           {Bgzf_Block(kText) + Member(kText), kText + kText},
+           {Member(kText) + Bgzf_Block(kText), kText + kText}})
     cases.push_back({New_Gzip_Decoder, compressed, text});
 #ifdef TARVELO_WITH_ZSTD
   const std::string zstd = Filter("zstd -c -q", kText);
@@ -189,8 +195,102 @@ TEST(CompressedSource, OpenSourceDecompressesWhatBeginsWithAMagicNumberAndNothin
   EXPECT_EQ(Open_Pipe("\x1f\x8b", calls),
             " | TARVELO.READ_FILE.DECOMPRESSION_ERROR : standard input: truncated compressed data");
   for (const std::string& plain : {""s, "\x1f"s, "\x1f\x8c\x08"s, "\x1f"s + kText, "\x28\xb5\x2f"s,
-                                   "BZh"s, "BZh0"s + kText, "\xfd" "7zXZ"s})
+                                   "BZh"s, "BZh0"s + kText, "\xfd" "7zXZ"s, "\x4f\x2a\x4d\x18"s + kText,
+                                   "\x60\x2a\x4d\x18"s + kText, "\x50\x2a\x4d\x19"s + kText, "\x50\x2a\x4d"s})
     EXPECT_EQ(Open_Pipe(plain, calls), plain);
+#ifdef TARVELO_WITH_ZSTD
+  // A zstd input may begin with skippable frames; those alone hold no text.
+  for (const std::string& skippable : {"\x50\x2a\x4d\x18\0\0\0\0"s, "\x5f\x2a\x4d\x18\2\0\0\0ab"s}) {
+    EXPECT_EQ(Open_Pipe(skippable + Filter("zstd -c -q", kText), calls), kText);
+    EXPECT_EQ(Open_Pipe(skippable + skippable, calls), "");
+  }
+#endif
+}
+
+// An xz stream of Text whose block header declares the dictionary of
+// property byte Dictionary (28: 64 MiB, 40: 4 GiB), its header checksum
+// mended.
+std::string Xz_With_Dictionary(const std::string& text, char dictionary) {
+  std::string xz = Filter("xz -c -0 --check=crc32", text);
+  const std::size_t header = 12, size = (std::size_t(std::uint8_t(xz[header])) + 1) * 4;
+  const std::size_t at = xz.find("\x21\x01", header + 2);  // the LZMA2 filter and its property
+  if (at + 2 >= header + size - 4) return "no LZMA2 filter";
+  xz[at + 2] = dictionary;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(xz.data() + header), uInt(size - 4));
+  for (int k = 0; k < 4; ++k) xz[header + size - 4 + k] = char(crc >> (8 * k));
+  return xz;
+}
+
+// A stream whose header asks more memory of its decoder than 128 MiB is
+// refused before that memory is taken; every standard level stays below.
+TEST(CompressedSource, RefusesAStreamThatAsksForMoreThan128MiB) {
+  const std::string too_much = kCorrupt + "(needs more than 128 MiB of memory)";
+  struct Case {
+    New_Decoder new_decoder;
+    std::string compressed, text;
+  };
+  std::vector<Case> cases;
+#ifdef TARVELO_WITH_XZ
+  cases.push_back({New_Xz_Decoder, Xz_With_Dictionary(kText, 28), kText});
+  cases.push_back({New_Xz_Decoder, Filter("xz -c -0", kText) + Xz_With_Dictionary(kText, 31), kText + too_much});
+  cases.push_back({New_Xz_Decoder, Xz_With_Dictionary(kText, 40), too_much});
+#endif
+#ifdef TARVELO_WITH_ZSTD
+  // A frame of no text whose window descriptor is Window: 0x88 is 128 MiB,
+  // 0x89 is 144 MiB, 0x90 is 256 MiB.
+  const auto frame = [](char window) { return "\x28\xb5\x2f\xfd\0"s + window + "\1\0\0"s; };
+  cases.push_back({New_Zstd_Decoder, frame('\x88') + Filter("zstd -c -q", kText), kText});
+  cases.push_back({New_Zstd_Decoder, frame('\x89'), too_much});
+  cases.push_back({New_Zstd_Decoder, Filter("zstd -c -q", kText) + frame('\x90'), kText + too_much});
+#endif
+  for (const Case& c : cases) EXPECT_EQ(Decompress(c.compressed, 1 << 20, 1 << 16, c.new_decoder), c.text);
+}
+
+// Check_Delivered_Text, after a first Read of First_Read bytes: the report
+// it throws, or "".
+std::string Check_After_Read(const std::string& compressed, std::size_t first_read,
+                             New_Decoder new_decoder, bool from_pipe) {
+  Compressed_Source source(
+      std::make_unique<String_Source>(compressed, "x.gb.gz", from_pipe ? 1 : std::string::npos, from_pipe),
+      new_decoder());
+  std::string buffer(first_read, '\0');
+  try {
+    source.Read(buffer.data(), first_read);
+  } catch (const Failure&) {
+  }
+  try {
+    source.Check_Delivered_Text();
+  } catch (const Failure& f) {
+    return " | " + f.Full_Name() + " : " + f.Message();
+  }
+  return "";
+}
+
+// A reader that stopped on text asks whether it was damaged: the rest of the
+// current stream is decoded, and its damage (or its cut) is reported.
+TEST(CompressedSource, CheckingDeliveredTextDecodesTheRestOfTheCurrentStream) {
+  std::minstd_rand random;
+  std::string big;
+  while (big.size() < 300000) big += "acgt\n"[random() % 5];
+  for (const Format& f : Formats) {
+    const std::string whole = f.Compress(big), small = f.Compress(kText);
+    std::string bad_check = whole;
+    bad_check[bad_check.size() - f.flip_at] ^= 1;
+    for (const auto& [compressed, first_read, from_pipe, report] :
+         std::vector<std::tuple<std::string, std::size_t, bool, std::string>>{
+             {whole, 1000, false, ""},
+             {bad_check, 1000, false, kCorrupt + "(" + f.bad_check + ")"},
+             {whole.substr(0, whole.size() / 2), 1000, false, kTruncated},
+             // The stream read to its end, its checks passed: nothing to check.
+             {small + bad_check, 1 << 16, false, ""},
+             // Checking ends with the current stream, also where its last
+             // bytes (a checksum) make no text.
+             {small + bad_check, 10, true, ""},
+             // The Read failed: its own report was the one.
+             {"GARBAGE!" + whole, 1000, false, ""},
+             {bad_check, 1 << 20, false, ""}})
+      EXPECT_EQ(Check_After_Read(compressed, first_read, f.new_decoder, from_pipe), report) << f.command;
+  }
 }
 
 }  // namespace

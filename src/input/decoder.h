@@ -24,6 +24,12 @@ class Decoder {
 
   // How many of a stream's first bytes Start_Stream is shown.
   static constexpr std::size_t Head_Size = 16;
+  // The most memory a stream may ask of its decoder (the window or dictionary
+  // its header declares: up to 64 MiB at xz -9e, 128 MiB at zstd --long=27).
+  // Decode refuses a stream that asks for more as CORRUPT, What() being
+  // Too_Much_Memory. Gzip (32 KiB) and bzip2 (3.6 MiB) stay below by format.
+  static constexpr std::size_t Memory_Limit = std::size_t{128} << 20;
+  static constexpr const char* Too_Much_Memory = "needs more than 128 MiB of memory";
 
   virtual ~Decoder() = default;
 

@@ -27,8 +27,10 @@ bool Is_Bgzf(std::string_view head) {
 }
 
 // What both libraries share: the member header check and the rule that a
-// BGZF file ends with its end-of-file block, an empty BGZF block (so that a
-// file cut at a block boundary is not taken for a whole one).
+// file of BGZF blocks ends with its end-of-file block, an empty BGZF block (so
+// that a file cut at a block boundary is not taken for a whole one). A file
+// with any other member (BGZF blocks and gzip members concatenated) is a
+// gzip file, which may end after any member.
 class Gzip_Decoder : public Decoder {
  public:
   Status Start_Stream(std::string_view head) final {
@@ -37,9 +39,7 @@ class Gzip_Decoder : public Decoder {
       what_ = Not_A_Member;
       return CORRUPT;
     }
-    member_is_bgzf_ = Is_Bgzf(head);
-    if (first_member_) bgzf_file_ = member_is_bgzf_;
-    first_member_ = false;
+    bgzf_only_ = bgzf_only_ && Is_Bgzf(head);
     member_text_ = 0;
     Reset();
     return OK;
@@ -51,7 +51,7 @@ class Gzip_Decoder : public Decoder {
     return status;
   }
   std::string What() const final { return what_; }
-  bool May_End() const final { return !bgzf_file_ || (member_is_bgzf_ && member_text_ == 0); }
+  bool May_End() const final { return !bgzf_only_ || member_text_ == 0; }
 
  protected:
   // Prepares the library for a member's first byte.
@@ -62,9 +62,7 @@ class Gzip_Decoder : public Decoder {
   std::string what_;
 
  private:
-  bool first_member_ = true;
-  bool bgzf_file_ = false;
-  bool member_is_bgzf_ = false;
+  bool bgzf_only_ = true;  // every member so far was a BGZF block
   std::size_t member_text_ = 0;
 };
 

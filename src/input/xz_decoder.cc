@@ -37,8 +37,9 @@ class Xz_Decoder final : public Decoder {
         return CORRUPT;
       }
       if (io.in_size == 0) return STREAM_END;
-      // No memory limit: the stream's header sizes the window, as with xz -d.
-      if (lzma_stream_decoder(&state_, UINT64_MAX, 0) != LZMA_OK) throw std::bad_alloc();
+      // A block whose dictionary would take more than the limit is refused
+      // before its memory is taken.
+      if (lzma_stream_decoder(&state_, Memory_Limit, 0) != LZMA_OK) throw std::bad_alloc();
       in_stream_ = true;
     }
     state_.next_in = io.in;
@@ -55,6 +56,7 @@ class Xz_Decoder final : public Decoder {
       case LZMA_BUF_ERROR: return OK;  // BUF_ERROR: no progress
       case LZMA_STREAM_END: return STREAM_END;
       case LZMA_MEM_ERROR: throw std::bad_alloc();
+      case LZMA_MEMLIMIT_ERROR: what_ = Too_Much_Memory; break;
       case LZMA_FORMAT_ERROR: what_ = Not_A_Stream; break;
       case LZMA_DATA_ERROR: what_ = "invalid data or checksum mismatch"; break;
       case LZMA_OPTIONS_ERROR: what_ = "unsupported options"; break;

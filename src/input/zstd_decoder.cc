@@ -22,6 +22,9 @@ class Zstd_Decoder final : public Decoder {
  public:
   Zstd_Decoder() : context_(ZSTD_createDCtx()) {
     if (context_ == nullptr) throw std::bad_alloc();
+    // The library's own default bound on a frame's window, made explicit.
+    static_assert(Memory_Limit == std::size_t{1} << 27);
+    ZSTD_DCtx_setParameter(context_, ZSTD_d_windowLogMax, 27);
   }
   ~Zstd_Decoder() override { ZSTD_freeDCtx(context_); }
   Zstd_Decoder(const Zstd_Decoder&) = delete;
@@ -49,6 +52,7 @@ class Zstd_Decoder final : public Decoder {
       case ZSTD_error_prefix_unknown: return "not a zstd frame header";
       case ZSTD_error_checksum_wrong: return "checksum mismatch";
       case ZSTD_error_corruption_detected: return "invalid data";
+      case ZSTD_error_frameParameter_windowTooLarge: return Too_Much_Memory;
       default: return ZSTD_getErrorString(error_);
     }
   }

@@ -68,7 +68,7 @@ MUTANTS = [
     ("support/textutils-m4utils.h", "backquote = text.find('`'), done", "backquote = std::string_view::npos, done", "backquote kept in expansions"),
     ("support/phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:[]\")", "Newick map keeps the apostrophe"),
     ("support/phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:'\")", "Newick map keeps square brackets"),
-    ("support/phylo.h", "Decimal_Digit_Set | Textutils::To_Set(\"_\")", "Decimal_Digit_Set", "word map replaces _"),
+    ("support/phylo.h", "Textutils::Decimal_Digit_Set | Textutils::To_Set(\"_\")", "Textutils::To_Set(\"_\")", "word map replaces digits"),
     # genbank: line reader and kernel
     ("genbank/line_reader.h", "line.back() == '\\r'", "line.back() == '\\n'", "carriage return not removed (Dos_Check)"),
     ("genbank/line_reader.h", "Line_Capacity = 100;", "Line_Capacity = 101;", "line capacity 101"),

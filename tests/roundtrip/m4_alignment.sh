@@ -22,13 +22,6 @@ if command -v groff >/dev/null; then
   done <<<"$recipe"
 fi
 
-# rec ACCESSION ORGANISM: a protein record.
-rec() {
-  printf '%s\n' "LOCUS       $1                  12 aa            linear   PRI 01-JAN-2026" \
-    'DEFINITION  x' "ACCESSION   $1" 'SOURCE      x' "  ORGANISM  $2" '            Eukaryota.' \
-    'REFERENCE   1' '  AUTHORS   A.' '  JOURNAL   U' '                     /db_xref="taxon:9606"' \
-    'ORIGIN' '        1 mktaaaggsy ed' '//'
-}
 {
   rec AB000001 "Homo sapiens (O'Brien), #1"
   rec AB000002 'dnl sysval `define'"'"

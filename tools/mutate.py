@@ -19,10 +19,13 @@ leaves out mutants that do not build (a static_assert caught them). Mutants
 run grouped by file, so a file's recompilation after its restore is shared
 with the next mutant's build.
 
-A mutant names a file by its base name; when no such file holds the snippet,
-the snippet is searched across src/. One found nowhere is reported "stale":
-update the table when code moves. Mutants in code that this build does not
-compile (the zlib or the ISA-L decoder, whichever is not chosen) survive.
+A mutant names its file by its path below src/ ("input/compressed_source.cc");
+the snippet must occur exactly once in that file. Before anything is built,
+every chosen mutant is checked: a file that does not exist, a snippet that is
+not in it or one that occurs twice stops the run with a list of those rows
+(exit status 2): update the table when code moves. Mutants in code that this
+build does not compile (the zlib or the ISA-L decoder, whichever is not
+chosen) survive.
 """
 import argparse
 import os
@@ -37,182 +40,180 @@ from pathlib import Path
 # (file, original snippet, replacement, what the fault is)
 MUTANTS = [
     # support: character classes (textutils.h is included everywhere: slow to rebuild)
-    ("textutils.h", "To_Range_Set(192, 214)", "To_Range_Set(192, 213)", "letter 214 (O diaeresis) lost"),
-    ("textutils.h", "To_Range_Set(216, 246)", "To_Range_Set(217, 246)", "letter 216 (O slash) lost"),
-    ("textutils.h", "To_Range_Set(248, 255)", "To_Range_Set(249, 255)", "letter 248 (o slash) lost"),
-    ("textutils.h", "To_Range_Set('a', 'z')", "To_Range_Set('a', 'y')", "letter z lost"),
-    ("textutils.h", "To_Range_Set(127, 159)", "To_Range_Set(127, 160)", "whitespace takes 160 (no-break space)"),
+    ("support/textutils.h", "To_Range_Set(192, 214)", "To_Range_Set(192, 213)", "letter 214 (O diaeresis) lost"),
+    ("support/textutils.h", "To_Range_Set(216, 246)", "To_Range_Set(217, 246)", "letter 216 (O slash) lost"),
+    ("support/textutils.h", "To_Range_Set(248, 255)", "To_Range_Set(249, 255)", "letter 248 (o slash) lost"),
+    ("support/textutils.h", "To_Range_Set('a', 'z')", "To_Range_Set('a', 'y')", "letter z lost"),
+    ("support/textutils.h", "To_Range_Set(127, 159)", "To_Range_Set(127, 160)", "whitespace takes 160 (no-break space)"),
     # support: string helpers
-    ("textutils.cc", "i <= last_start; ++i", "i < last_start; ++i", "forward search misses a match at the end"),
-    ("textutils.cc", "i = last_start + 1; i-- > 0;", "i = last_start; i-- > 0;", "backward search misses a match at the end"),
-    ("textutils.cc", "pattern.size() > source.size()", "pattern.size() >= source.size()", "pattern as long as the source never found"),
-    ("textutils.cc", "right.Has(s[end - 1])", "left.Has(s[end - 1])", "trim uses the left set on the right"),
-    ("textutils.cc", "if (!set.Has(c)) return false;", "if (set.Has(c)) return false;", "Is_In condition inverted"),
-    ("textutils.cc", "out += set.Has(c) ? 0 : 1;", "out += set.Has(c) ? 1 : 0;", "Remove keeps the set instead"),
-    ("textutils.cc", "occurrence != Replace_Type::LAST", "occurrence == Replace_Type::FIRST", "Before with EVERY searches backward"),
-    ("textutils.cc", "absent_at_start ? std::string(source) : std::string()", "absent_at_start ? std::string() : std::string(source)", "After: missing pattern on the wrong side"),
-    ("textutils.cc", "source.substr(i + pattern.size())", "source.substr(i + 1)", "After skips one character, not the pattern"),
-    ("textutils.cc", 'Before(tail, ".", Replace_Type::LAST', 'Before(tail, ".", Replace_Type::FIRST', "base name cut at the first dot"),
-    ("textutils.cc", "done += i + from.size();", "done += i + 1;", "String_Map resumes inside a replaced occurrence"),
-    ("textutils.cc", "if (source.size() == 1) return std::string(source);", "", "String_Map with empty From changes a 1-character source"),
+    ("support/textutils.cc", "i <= last_start; ++i", "i < last_start; ++i", "forward search misses a match at the end"),
+    ("support/textutils.cc", "i = last_start + 1; i-- > 0;", "i = last_start; i-- > 0;", "backward search misses a match at the end"),
+    ("support/textutils.cc", "pattern.size() > source.size()", "pattern.size() >= source.size()", "pattern as long as the source never found"),
+    ("support/textutils.h", "right.Has(s[end - 1])", "left.Has(s[end - 1])", "trim uses the left set on the right"),
+    ("support/textutils.cc", "if (!set.Has(c)) return false;", "if (set.Has(c)) return false;", "Is_In condition inverted"),
+    ("support/textutils.cc", "out += set.Has(c) ? 0 : 1;", "out += set.Has(c) ? 1 : 0;", "Remove keeps the set instead"),
+    ("support/textutils.cc", "path.rfind('/')", "path.find('/')", "base name keeps the folders after the first"),
+    ("support/textutils.cc", "path.substr(slash + 1)", "path.substr(slash)", "base name keeps its slash"),
+    ("support/textutils.cc", "tail.rfind('.')", "tail.find('.')", "base name cut at the first dot"),
+    ("support/textutils.cc", "done += i + from.size();", "done += i + 1;", "String_Map resumes inside a replaced occurrence"),
+    ("support/textutils.cc", "if (source.size() == 1) return std::string(source);", "", "String_Map with empty From changes a 1-character source"),
     # support: m4 quoting
-    ("textutils-m4utils.cc", 'close + "\'" + open', "close + open", "apostrophe dropped inside quotes"),
-    ("textutils-m4utils.cc", "To_Range_Set('a', 'z') | To_Set(\"_\");", "To_Range_Set('a', 'z');", "macro names may not start with _"),
-    ("textutils-m4utils.cc", "if (name.empty() || !Macro_Start_Set", "if (name.size() < 2 || !Macro_Start_Set", "one-character macro name rejected"),
-    ("textutils-m4utils.cc", "Macro_Start_Set | Decimal_Digit_Set;", "Letter_Set | Decimal_Digit_Set | To_Set(\"_\");", "non-ASCII letters taken in macro names"),
-    ("textutils-m4utils.cc", '"divnum",   "dnl",', '"divnum",', "dnl missing from the builtin names"),
-    ("textutils-m4utils.cc", '"undivert",  "unix",', '"undivert",', "unix missing from the builtin names"),
-    ("textutils-m4utils.cc", "return std::find(Builtin_Names.begin(), Builtin_Names.end(), name) == Builtin_Names.end();", "return true;", "builtin names taken as accessions"),
-    ("textutils-m4utils.cc", "Levels(quote) + 1", "Levels(quote)", "guarded definition quoted one level short"),
-    ("textutils-m4utils.cc", '(guard_undefined ? "," : "")', '(guard_undefined ? "" : ",")', "ifdef branches swapped"),
-    ("textutils-m4utils.h", "backquote = text.find('`'), done", "backquote = std::string_view::npos, done", "backquote kept in expansions"),
-    ("phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:[]\")", "Newick map keeps the apostrophe"),
-    ("phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:'\")", "Newick map keeps square brackets"),
-    ("phylo.h", "Decimal_Digit_Set | Textutils::To_Set(\"_\")", "Decimal_Digit_Set", "word map replaces _"),
+    ("support/textutils-m4utils.cc", 'close + "\'" + open', "close + open", "apostrophe dropped inside quotes"),
+    ("support/textutils-m4utils.cc", "To_Range_Set('a', 'z') | To_Set(\"_\");", "To_Range_Set('a', 'z');", "macro names may not start with _"),
+    ("support/textutils-m4utils.cc", "if (name.empty() || !Macro_Start_Set", "if (name.size() < 2 || !Macro_Start_Set", "one-character macro name rejected"),
+    ("support/textutils-m4utils.cc", "Macro_Start_Set | Decimal_Digit_Set;", "Letter_Set | Decimal_Digit_Set | To_Set(\"_\");", "non-ASCII letters taken in macro names"),
+    ("support/textutils-m4utils.cc", '"divnum",   "dnl",', '"divnum",', "dnl missing from the builtin names"),
+    ("support/textutils-m4utils.cc", '"undivert",  "unix",', '"undivert",', "unix missing from the builtin names"),
+    ("support/textutils-m4utils.cc", "return std::find(Builtin_Names.begin(), Builtin_Names.end(), name) == Builtin_Names.end();", "return true;", "builtin names taken as accessions"),
+    ("support/textutils-m4utils.h", "backquote = text.find('`'), done", "backquote = std::string_view::npos, done", "backquote kept in expansions"),
+    ("support/phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:[]\")", "Newick map keeps the apostrophe"),
+    ("support/phylo.h", "To_Set(\" (),;:'[]\")", "To_Set(\" (),;:'\")", "Newick map keeps square brackets"),
+    ("support/phylo.h", "Textutils::Decimal_Digit_Set | Textutils::To_Set(\"_\")", "Textutils::To_Set(\"_\")", "word map replaces digits"),
     # genbank: line reader and kernel
-    ("line_reader.h", "line.back() == '\\r'", "line.back() == '\\n'", "carriage return not removed (Dos_Check)"),
-    ("line_reader.h", "Line_Capacity = 100;", "Line_Capacity = 101;", "line capacity 101"),
-    ("line_reader.h", "length + (ends_line ? 1 : 0)", "length + 1", "byte after a split long line skipped"),
-    ("line_reader.h", "if (at_line_start_) ++line_number_;", "++line_number_;", "pieces of a long line counted as lines"),
-    ("line_reader.cc", "n == 0 || (n == 1 && buffer_[begin_] == '\\n')", "n == 0", "final lone line feed read as an empty line"),
-    ("line_reader.cc", "n >= Line_Capacity ||", "n > Line_Capacity ||", "a 100-byte line without line feed waits for more"),
-    ("line_reader.cc", "(!Refill() && n > 0)", "(!Refill())", "end of input delivers an empty line"),
-    ("line_reader.cc", "if (errno != EINTR)", "if (errno == EINTR)", "read error retried forever"),
-    ("line_reader.cc", "|| !S_ISREG(st.st_mode)", "|| S_ISREG(st.st_mode)", "pipes taken as never blocking"),
-    ("line_reader.cc", "if (before_blocking_ && source_.May_Block()) before_blocking_();", "", "no flush before a blocking read"),
-    ("x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 32) << 48) & Below(n - i)", "SSE2 marker repeats bytes 32-47 for 48-63"),
-    ("x86.cc", "Line_Feeds_Avx2(p + i + 32) << 32", "Line_Feeds_Avx2(p + i) << 32", "AVX2 marker repeats bytes 0-31"),
-    ("x86.cc", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf));", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i + 1), lf));", "AVX-512 marker one byte off"),
-    ("x86.cc", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block));", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block - 1));", "AVX-512 index positions drift by a byte a block"),
-    ("portable.cc", "Longest_Ordinary_Line + 1);", "Longest_Ordinary_Line);", "portable run refuses 99-character lines"),
+    ("genbank/line_reader.h", "line.back() == '\\r'", "line.back() == '\\n'", "carriage return not removed (Dos_Check)"),
+    ("genbank/line_reader.h", "Line_Capacity = 100;", "Line_Capacity = 101;", "line capacity 101"),
+    ("genbank/line_reader.h", "length + (ends_line ? 1 : 0)", "length + 1", "byte after a split long line skipped"),
+    ("genbank/line_reader.h", "if (at_line_start_) ++line_number_;", "++line_number_;", "pieces of a long line counted as lines"),
+    ("genbank/line_reader.cc", "n == 0 || (n == 1 && buffer_[begin_] == '\\n')", "n == 0", "final lone line feed read as an empty line"),
+    ("genbank/line_reader.cc", "n >= Line_Capacity ||", "n > Line_Capacity ||", "a 100-byte line without line feed waits for more"),
+    ("genbank/line_reader.cc", "(!Refill() && n > 0)", "(!Refill())", "end of input delivers an empty line"),
+    ("input/byte_source.cc", "if (errno != EINTR)", "if (errno == EINTR)", "read error retried forever"),
+    ("input/byte_source.cc", "|| !S_ISREG(st.st_mode)", "|| S_ISREG(st.st_mode)", "pipes taken as never blocking"),
+    ("genbank/line_reader.cc", "if (before_blocking_ && source_.May_Block()) before_blocking_();", "", "no flush before a blocking read"),
+    ("kernels/x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 32) << 48) & Below(n - i)", "SSE2 marker repeats bytes 32-47 for 48-63"),
+    ("kernels/x86.cc", "Line_Feeds_Avx2(p + i + 32) << 32", "Line_Feeds_Avx2(p + i) << 32", "AVX2 marker repeats bytes 0-31"),
+    ("kernels/x86.cc", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i), lf));", "block(i, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + i + 1), lf));", "AVX-512 marker one byte off"),
+    ("kernels/x86.cc", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block));", "offset = _mm_add_epi32(offset, _mm_set1_epi32(Block - 1));", "AVX-512 index positions drift by a byte a block"),
+    ("kernels/portable.cc", "Longest_Ordinary_Line + 1);", "Longest_Ordinary_Line);", "portable run refuses 99-character lines"),
     # genbank: record scanner
-    ("scanner.cc", "Field_Width = 12;", "Field_Width = 13;", "keyword field width 13"),
-    ("scanner.cc", "line.substr(Field_Width - 1)", "line.substr(Field_Width)", "taxonomy lines joined without a blank"),
-    ("scanner.cc", "line.size() > Field_Width && line.starts_with", "line.size() >= Field_Width && line.starts_with", "bare LOCUS line starts a record"),
-    ("scanner.cc", "if (line.size() <= Field_Width) {\n        if (line.size() >= 6", "if (line.size() < Field_Width) {\n        if (line.size() >= 6", "12-character ORIGIN line missed"),
-    ("scanner.cc", "Test(TAXON_ID, line);", "Test(JOURNAL, line);", "ORIGIN tested at the wrong position"),
-    ("scanner.cc", "Test(DEFINITION, line);", "Test(START, line);", "ACCESSION tested at the wrong position"),
-    ("scanner.cc", "if (state_.Authors_Seen) break;", "", "second AUTHORS line taken"),
-    ("scanner.cc", "state_.Journal_Seen = false;", "state_.Journal_Seen = true;", "JOURNAL of later records ignored"),
-    ("scanner.cc", "{'c', 'h', 'l'}", "{'c', 'h'}", "lat_lon carried into the next record"),
-    ("scanner.cc", "first == 'L' && Is_Locus_Line(line)", "false", "record without // swallows the next LOCUS"),
-    ("scanner.cc", "} else if (!config_.Tab_Separated) {", "} else if (config_.Tab_Separated) {", "sequence written with -t only"),
-    ("scanner.cc", "throw End_Error(input_.Name(), input_.Line_Number());", "break;", "input ending in the taxonomy accepted"),
-    ("scanner.cc", "if (taxonomy.empty()) text =", "text =", "every taxonomy line trimmed"),
-    ("scanner.cc", "t.resize(Textutils::Trim(t, Textutils::Null_Set, Textutils::Whitespace).size());", "", "trailing whitespace kept in the taxonomy"),
-    ("scanner.cc", "t.find('\\'') != std::string::npos", "t.find('\\'') == std::string::npos", "taxonomy apostrophes doubled only when absent"),
-    ("scanner.cc", 't, "\'", "\'\'", Textutils', 't, "\'", "\'", Textutils', "taxonomy apostrophe not doubled"),
-    ("scanner.cc", "q.text.size() + 2", "q.text.size() + 1", "empty qualifier value accepted"),
-    ("scanner.cc", "rest.size() - q.text.size() - 1", "rest.size() - q.text.size()", "closing quote kept in qualifier values"),
-    ("scanner.cc", '"         /country=', '"        /country=', "country qualifier one column early"),
-    ("scanner.cc", "scratch_.assign(1, 'T')", "scratch_.assign(1, 't')", "taxon prefix lower case"),
-    ("line_primitives.h", "format_check && position != expected", "format_check && position == expected", "position test inverted"),
-    ("line_primitives.h", "format_check && position", "!format_check && position", "format check applied under -o only"),
-    ("line_primitives.h", "? Position_Type::START", "? Position_Type::DEFINITION", "after STOP comes DEFINITION"),
-    ("line_primitives.cc", 'trimmed, "\'", "\'\'"', 'trimmed, "\'", "\'"', "apostrophe not doubled"),
-    ("line_primitives.cc", "Textutils::Whitespace, Textutils::Whitespace", "Textutils::Whitespace, Textutils::Null_Set", "values keep trailing whitespace"),
-    ("line_primitives.cc", "    Textutils::Translate_In_Place(out, config.Replacement_Map);", "", "values not translated"),
-    ("line_primitives.cc", 'm += " vs. ";', 'm += " vs ";', "format error message misspelt"),
-    ("compressed_source.cc", "stream_start_ = status == Decoder::STREAM_END;", "stream_start_ = false;", "member after the first decoded without its header check"),
-    ("compressed_source.cc", "if (decoder_->Start_Stream(head) == Decoder::CORRUPT)", "if (false)", "trailing garbage not checked as a stream header"),
-    ("compressed_source.cc", '} else {\n        Fail("truncated compressed data");', "} else {\n        return 0;", "truncated compressed input accepted"),
-    ("gzip_source.cc", "input_ended_ = n == 0;", "input_ended_ = false;", "end of compressed input never noticed"),
-    ("gzip_decoder.cc", "status == Z_OK || status == Z_BUF_ERROR", "status == Z_OK", "zlib: no progress taken as corrupt data"),
-    ("gzip_source.cc", '{"incorrect data check", "checksum or length mismatch"}', '{"incorrect data check", "invalid code"}', "zlib: checksum failure misnamed"),
-    ("compressed_source.cc", '{"\\x1f\\x8b", 2}', '{"\\x1f\\x8b", 1}', "gzip magic read one byte short"),
-    ("gzip_source.cc", "if (before_blocking && source->May_Block()) before_blocking();", "", "no flush before opening a blocking input"),
+    ("genbank/scanner.cc", "Field_Width = 12;", "Field_Width = 13;", "keyword field width 13"),
+    ("genbank/scanner.cc", "line.substr(Field_Width - 1)", "line.substr(Field_Width)", "taxonomy lines joined without a blank"),
+    ("genbank/scanner.cc", "line.size() > Field_Width && line.starts_with", "line.size() >= Field_Width && line.starts_with", "bare LOCUS line starts a record"),
+    ("genbank/scanner.cc", "if (line.size() <= Field_Width) {\n        if (line.size() >= 6", "if (line.size() < Field_Width) {\n        if (line.size() >= 6", "12-character ORIGIN line missed"),
+    ("genbank/scanner.cc", "Test(TAXON_ID, line);", "Test(JOURNAL, line);", "ORIGIN tested at the wrong position"),
+    ("genbank/scanner.cc", "Test(DEFINITION, line);", "Test(START, line);", "ACCESSION tested at the wrong position"),
+    ("genbank/scanner.cc", "if (state_.Authors_Seen) break;", "", "second AUTHORS line taken"),
+    ("genbank/scanner.cc", "state_.Journal_Seen = false;", "state_.Journal_Seen = true;", "JOURNAL of later records ignored"),
+    ("genbank/scanner.cc", 'constexpr std::string_view Record_Letters = "adsotpjichl";', 'constexpr std::string_view Record_Letters = "adsotpjich";', "lat_lon carried into the next record"),
+    ("genbank/scanner.cc", 'constexpr std::string_view Record_Letters = "adsotpjichl";', 'constexpr std::string_view Record_Letters = "ichl";', "a record lacking organism or accession shows the previous record's"),
+    ("genbank/scanner.cc", "first == 'L' && Is_Locus_Line(line)", "false", "record without // swallows the next LOCUS"),
+    ("genbank/scanner.cc", "} else if (!config_.Tab_Separated) {", "} else if (config_.Tab_Separated) {", "sequence written with -t only"),
+    ("genbank/scanner.cc", "throw End_Error(input_.Name(), input_.Line_Number());", "break;", "input ending in the taxonomy accepted"),
+    ("genbank/scanner.cc", "if (taxonomy.empty()) text =", "text =", "every taxonomy line trimmed"),
+    ("genbank/scanner.cc", "t.resize(Textutils::Trim(t, Textutils::Null_Set, Textutils::Whitespace).size());", "", "trailing whitespace kept in the taxonomy"),
+    ("genbank/scanner.cc", "t.find('\\'') != std::string::npos", "t.find('\\'') == std::string::npos", "taxonomy apostrophes doubled only when absent"),
+    ("genbank/scanner.cc", 't, "\'", "\'\'", Textutils', 't, "\'", "\'", Textutils', "taxonomy apostrophe not doubled"),
+    ("genbank/scanner.cc", "q.text.size() + 2", "q.text.size() + 1", "empty qualifier value accepted"),
+    ("genbank/scanner.cc", "rest.size() - q.text.size() - 1", "rest.size() - q.text.size()", "closing quote kept in qualifier values"),
+    ("genbank/scanner.cc", '"         /country=', '"        /country=', "country qualifier one column early"),
+    ("genbank/scanner.cc", "scratch_.assign(1, 'T')", "scratch_.assign(1, 't')", "taxon prefix lower case"),
+    ("genbank/line_primitives.h", "format_check && position != expected", "format_check && position == expected", "position test inverted"),
+    ("genbank/line_primitives.h", "format_check && position", "!format_check && position", "format check applied under -o only"),
+    ("genbank/line_primitives.h", "? Position_Type::START", "? Position_Type::DEFINITION", "after STOP comes DEFINITION"),
+    ("genbank/line_primitives.cc", 'trimmed, "\'", "\'\'"', 'trimmed, "\'", "\'"', "apostrophe not doubled"),
+    ("genbank/line_primitives.cc", "Textutils::Whitespace, Textutils::Whitespace", "Textutils::Whitespace, Textutils::Null_Set", "values keep trailing whitespace"),
+    ("genbank/line_primitives.cc", "    Textutils::Translate_In_Place(out, config.Replacement_Map);", "", "values not translated"),
+    ("genbank/line_primitives.cc", 'm += " vs. ";', 'm += " vs ";', "format error message misspelt"),
+    ("input/compressed_source.cc", "stream_start_ = status == Decoder::STREAM_END;", "stream_start_ = false;", "member after the first decoded without its header check"),
+    ("input/compressed_source.cc", "if (decoder_->Start_Stream(head) == Decoder::CORRUPT)", "if (false)", "trailing garbage not checked as a stream header"),
+    ("input/compressed_source.cc", '} else {\n        Fail("truncated compressed data");', "} else {\n        return 0;", "truncated compressed input accepted"),
+    ("input/compressed_source.cc", "input_ended_ = n == 0;", "input_ended_ = false;", "end of compressed input never noticed"),
+    ("input/gzip_decoder.cc", "status == Z_OK || status == Z_BUF_ERROR", "status == Z_OK", "zlib: no progress taken as corrupt data"),
+    ("input/gzip_decoder.cc", '{"incorrect data check", "checksum or length mismatch"}', '{"incorrect data check", "invalid code"}', "zlib: checksum failure misnamed"),
+    ("input/compressed_source.cc", '{"\\x1f\\x8b", 2}', '{"\\x1f\\x8b", 1}', "gzip magic read one byte short"),
+    ("input/compressed_source.cc", "if (before_blocking && source->May_Block()) before_blocking();", "", "no flush before opening a blocking input"),
     # output
-    ("sequence_filter.cc", "_mm_set1_epi8(25)", "_mm_set1_epi8(26)", "SSSE3 filter keeps '{'"),
-    ("sequence_filter.cc", "_mm_set1_epi8(static_cast<char>(192))", "_mm_set1_epi8(static_cast<char>(191))", "SSSE3 filter keeps 191"),
-    ("sequence_filter.cc", "_mm_set1_epi8(static_cast<char>(215))", "_mm_set1_epi8(static_cast<char>(214))", "SSSE3 filter keeps 215, drops 214"),
-    ("x86.cc", "(0xffffu << (16 - (n - i)))", "(0xffffu << (15 - (n - i)))", "SSSE3 tail repeats one byte"),
-    ("sequence_filter.cc", "out + Compaction.count[lo]", "out + 8", "SSSE3 compaction leaves a gap"),
-    ("sequence_filter.cc", "_mm512_set1_epi8(26)", "_mm512_set1_epi8(25)", "AVX-512 filter drops z"),
-    ("sequence_filter.cc", "_mm512_set1_epi8(static_cast<char>(247))", "_mm512_set1_epi8(static_cast<char>(246))", "AVX-512 filter keeps 247, drops 246"),
-    ("portable.cc", "Letter_Set[static_cast<unsigned char>(i)] ? 1 : 0", "Letter_Set[static_cast<unsigned char>(i)] ? 0 : 1", "scalar filter keeps non-letters"),
-    ("output_stream.cc", "if (!Write_All(fd_, s)) {", "if (!Write_All(fd_, s) && false) {", "write failure ignored"),
-    ("output_stream.cc", "if (first_ != nullptr) first_->Flush();", "", "the stream flushed first is not flushed"),
-    ("output_stream.cc", " || (first_ != nullptr && first_->failed_)) return;", ") return;", "written on after the stream flushed first failed"),
-    ("output_stream.cc", "  try {\n    Flush();\n  } catch", "  try {\n  } catch", "close without flush"),
-    ("output_stream.cc", "if (::close(fd_) != 0 && errno != EINTR && !failed_) {", "if (false) {", "close failure ignored"),
-    ("output_stream.h", "if (used_ == capacity_) Flush();", "if (used_ > capacity_) Flush();", "Put overruns a full buffer"),
-    ("record_writer.cc", 'append("dnl\\n");', 'append("\\n");', "definition without dnl"),
-    ("record_writer.cc", "out_.Put('>');\n    out_.Write(accession);", "out_.Write(accession);", "m4 mode drops the >"),
-    ("record_writer.cc", "void Record_Writer::Print_Label() {\n  Check_Label_List(config_);", "void Record_Writer::Print_Label() {", "label list not checked"),
-    ("record_writer.cc", "out_.Commit(kept + 1);", "out_.Commit(kept);", "sequence line feed dropped"),
-    ("label.h", "if (i > 0) append(separator);", "if (i > 1) append(separator);", "separator not appended after the first component"),
-    ("label.h", "  }\n  append(quote);\n}", "  }\n}", "closing quote missing"),
+    ("kernels/x86.cc", "_mm_set1_epi8(25)", "_mm_set1_epi8(26)", "SSSE3 filter keeps '{'"),
+    ("kernels/x86.cc", "_mm_set1_epi8(static_cast<char>(192))", "_mm_set1_epi8(static_cast<char>(191))", "SSSE3 filter keeps 191"),
+    ("kernels/x86.cc", "_mm_set1_epi8(static_cast<char>(215))", "_mm_set1_epi8(static_cast<char>(214))", "SSSE3 filter keeps 215, drops 214"),
+    ("kernels/x86.cc", "(0xffffu << (16 - (n - i)))", "(0xffffu << (15 - (n - i)))", "SSSE3 tail repeats one byte"),
+    ("kernels/x86.cc", "out + Compaction.count[lo]", "out + 8", "SSSE3 compaction leaves a gap"),
+    ("kernels/x86.cc", "_mm512_set1_epi8(26)", "_mm512_set1_epi8(25)", "AVX-512 filter drops z"),
+    ("kernels/x86.cc", "_mm512_set1_epi8(static_cast<char>(247))", "_mm512_set1_epi8(static_cast<char>(246))", "AVX-512 filter keeps 247, drops 246"),
+    ("kernels/portable.cc", "Letter_Set[static_cast<unsigned char>(i)] ? 1 : 0", "Letter_Set[static_cast<unsigned char>(i)] ? 0 : 1", "scalar filter keeps non-letters"),
+    ("output/output_stream.cc", "if (!Write_All(fd_, s)) {", "if (!Write_All(fd_, s) && false) {", "write failure ignored"),
+    ("output/output_stream.cc", "if (first_ != nullptr) first_->Flush();", "", "the stream flushed first is not flushed"),
+    ("output/output_stream.cc", " || (first_ != nullptr && first_->failed_)) return;", ") return;", "written on after the stream flushed first failed"),
+    ("output/output_stream.cc", "  try {\n    Flush();\n  } catch", "  try {\n  } catch", "close without flush"),
+    ("output/output_stream.cc", "if (::close(fd_) != 0 && errno != EINTR && !failed_) {", "if (false) {", "close failure ignored"),
+    ("output/output_stream.h", "if (used_ == capacity_) Flush();", "if (used_ > capacity_) Flush();", "Put overruns a full buffer"),
+    ("output/record_writer.cc", 'append("dnl\\n");', 'append("\\n");', "definition without dnl"),
+    ("output/record_writer.cc", "out_.Put('>');\n    out_.Write(accession);", "out_.Write(accession);", "m4 mode drops the >"),
+    ("output/record_writer.cc", "void Record_Writer::Print_Label() {\n  Check_Label_List(config_);", "void Record_Writer::Print_Label() {", "label list not checked"),
+    ("output/record_writer.cc", "out_.Commit(kept + 1);", "out_.Commit(kept);", "sequence line feed dropped"),
+    ("output/label.h", "if (i > 0) append(separator);", "if (i > 1) append(separator);", "separator not appended after the first component"),
+    ("output/label.h", "  }\n  append(quote);\n}", "  }\n}", "closing quote missing"),
     # driver
-    ("run_config.h", "c >= 'a' && c <= 'z'", "c >= 'a' && c < 'z'", "label letter z refused"),
-    ("run.cc", "config_.Label_List[0] == 'i'", "config_.Label_List[0] != 'i'", "taxon prefix condition inverted"),
-    ("run.cc", "if (found && Same_File(found, existing))", "if (input == \"-\" && Same_File(found, existing))", "definitions file may be a named input"),
-    ("run.cc", "if (Same_File(standard_output_, existing))", "if (false)", "definitions file may be standard output"),
-    ("run.cc", "if (Same_File(definitions_, input) || Same_File(standard_output_, input))", "if (Same_File(definitions_, input))", "standard output file read as an input"),
-    ("run.cc", "if (Same_File(definitions_, input) || Same_File(standard_output_, input))", "if (Same_File(standard_output_, input))", "new definitions file read as an input"),
-    ("run.cc", "out_.Flush_First(m4_file_.get());", "", "definitions not flushed before standard output"),
-    ("run.cc", "    out_.Flush();\n    if (arg == \"-\")", "    if (arg == \"-\")", "no flush before opening an input"),
-    ("run.cc", "if (flush_failure) Write_All(streams.err, Fatal_Report(*flush_failure));", "", "failure to flush at exit not reported"),
-    ("run.cc", "O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC", "O_WRONLY | O_CREAT | O_CLOEXEC", "definitions file not truncated"),
-    ("run.cc", "if (m4_file_) m4_file_->Close();\n    out_.Close();", "out_.Close();", "definitions file never closed on success"),
-    ("run.cc", "out_.Close();\n    return 0;", "out_.Flush();\n    return 0;", "standard output close not checked"),
-    ("run.cc", "flush_failure = run ? run->Flush_Pending() : std::nullopt;", "flush_failure = std::nullopt;", "output not flushed before a diagnostic"),
-    ("run.cc", "|| S_ISDIR(st->st_mode)", "", "directory accepted as input"),
-    ("run.cc", "To_Lc(Textutils::Basename(arg)", "To_Lc(std::string(arg)", "file component keeps path and extension"),
-    ("run.cc", "if (!f.Message().empty()) report", "report", "empty message reported with ' : '"),
-    ("run.cc", "Usage_Text(command_name));\n      return 1;", "Usage_Text(command_name));\n      return 0;", "usage exits with 0"),
-    ("options.cc", "config.Separator = ' ';", "config.Separator = '_';", "-r 5 keeps the _ separator"),
-    ("options.cc", "config.Replacement_Map = Phylo::Word_Map;", "config.Replacement_Map = Phylo::Nexus_Label_Map;", "-r 4 uses the NEXUS map"),
-    ("options.cc", "if (v.size() != 1) throw", "if (v.empty()) throw", "-s takes a longer separator"),
-    ("options.cc", "config.Separator = '\\t';\n        config.Replacement_Map = Textutils::Identity;", "config.Separator = '\\t';", "-t keeps the replacement"),
-    ("options.cc", "a.size() != 2 || a[0] != '-'", "a.size() < 2 || a[0] != '-'", "-lx read as option -l"),
-    ("options.cc", "Quote_Type::SINGLE", "Quote_Type::NONE", "-q removes all quotes"),
-    ("usage.cc", '"  -o  Turn off format checking.\\n"', '"  -o  Turn off format checking\\n"', "usage text changed"),
-    ("main.cc", "fd == 0 ? O_WRONLY : O_RDONLY", "fd == 0 ? O_RDONLY : O_WRONLY", "closed descriptors taken usable"),
+    ("genbank/label_components.h", "c >= 'a' && c <= 'z'", "c >= 'a' && c < 'z'", "label letter z refused"),
+    ("driver/run.cc", "config_.Label_List[0] == 'i'", "config_.Label_List[0] != 'i'", "taxon prefix condition inverted"),
+    ("driver/run.cc", "if (found && Same_File(found, existing))", "if (input == \"-\" && Same_File(found, existing))", "definitions file may be a named input"),
+    ("driver/run.cc", "if (Same_File(standard_output_, existing))", "if (false)", "definitions file may be standard output"),
+    ("driver/run.cc", "if (Same_File(definitions_, input) || Same_File(standard_output_, input))", "if (Same_File(definitions_, input))", "standard output file read as an input"),
+    ("driver/run.cc", "if (Same_File(definitions_, input) || Same_File(standard_output_, input))", "if (Same_File(standard_output_, input))", "new definitions file read as an input"),
+    ("driver/run.cc", "out_.Flush_First(m4_file_.get());", "", "definitions not flushed before standard output"),
+    ("driver/run.cc", "    out_.Flush();\n    if (arg == \"-\")", "    if (arg == \"-\")", "no flush before opening an input"),
+    ("driver/run.cc", "if (flush_failure) Write_All(streams.err, Fatal_Report(*flush_failure));", "", "failure to flush at exit not reported"),
+    ("driver/run.cc", "O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC", "O_WRONLY | O_CREAT | O_CLOEXEC", "definitions file not truncated"),
+    ("driver/run.cc", "if (m4_file_) m4_file_->Close();\n    out_.Close();", "out_.Close();", "definitions file never closed on success"),
+    ("driver/run.cc", "out_.Close();\n    return 0;", "out_.Flush();\n    return 0;", "standard output close not checked"),
+    ("driver/run.cc", "flush_failure = run ? run->Flush_Pending() : std::nullopt;", "flush_failure = std::nullopt;", "output not flushed before a diagnostic"),
+    ("driver/run.cc", "|| S_ISDIR(st->st_mode)", "", "directory accepted as input"),
+    ("driver/run.cc", "To_Lc(Textutils::Basename(arg)", "To_Lc(std::string(arg)", "file component keeps path and extension"),
+    ("driver/run.cc", "if (!f.Message().empty()) report", "report", "empty message reported with ' : '"),
+    ("driver/run.cc", "Usage_Text(command_name));\n      return 1;", "Usage_Text(command_name));\n      return 0;", "usage exits with 0"),
+    ("driver/options.cc", "config.Separator = ' ';", "config.Separator = '_';", "-r 5 keeps the _ separator"),
+    ("driver/options.cc", "config.Replacement_Map = Phylo::Word_Map;", "config.Replacement_Map = Phylo::Nexus_Label_Map;", "-r 4 uses the NEXUS map"),
+    ("driver/options.cc", "if (v.size() != 1) throw", "if (v.empty()) throw", "-s takes a longer separator"),
+    ("driver/options.cc", "config.Separator = '\\t';\n        config.Replacement_Map = Textutils::Identity;", "config.Separator = '\\t';", "-t keeps the replacement"),
+    ("driver/options.cc", "a.size() != 2 || a[0] != '-'", "a.size() < 2 || a[0] != '-'", "-lx read as option -l"),
+    ("driver/options.cc", "Quote_Type::SINGLE", "Quote_Type::NONE", "-q removes all quotes"),
+    ("driver/usage.cc", '"  -o  Turn off format checking.\\n"', '"  -o  Turn off format checking\\n"', "usage text changed"),
+    ("driver/main.cc", "fd == 0 ? O_WRONLY : O_RDONLY", "fd == 0 ? O_RDONLY : O_WRONLY", "closed descriptors taken usable"),
     # compressed inputs, the sequence path and line-feed marking (added with them)
-    ("compressed_source.cc", "if (!f.level_digit) return &f;", "return &f;", "BZh without a level digit taken for bzip2"),
-    ("compressed_source.cc", "Sniff_Size = 6;", "Sniff_Size = 5;", "xz magic never seen whole"),
-    ("compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
-    ("compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
-    ("compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
-    ("gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
-    ("gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
-    ("zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
-    ("zstd_decoder.cc", "return result == 0 ? STREAM_END : OK;", "return OK;", "zstd frame end never reported"),
-    ("bzip2_decoder.cc", "if (status == BZ_STREAM_END) return STREAM_END;", "if (status == BZ_STREAM_END) return OK;", "bzip2 stream end never reported"),
-    ("xz_decoder.cc", "if (padding_ % 4 != 0)", "if (padding_ % 2 != 0)", "xz padding of two bytes accepted"),
-    ("xz_decoder.cc", "head[0] == '\\0' || ", "", "xz stream padding refused"),
-    ("line_reader.cc", "if (n == 0 && offset_ < end_", "if (false && offset_ < end_", "a file cut short while read passes"),
-    ("line_reader.cc", "  next_ = 0;\n  count_ = ::Index_Line_Feeds", "  count_ = ::Index_Line_Feeds", "a new line-feed index read from the old position"),
-    ("line_reader.h", "line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;", "line_number_ += line_feeds;", "a run after a split line counted one line long"),
-    ("line_reader.h", "next_ += line_feeds;", "next_ += line_feeds - 1;", "line feeds of a run left in the index"),
-    ("scanner.cc", "input_.Skip_Lines(run.consumed, run.lines);", "input_.Skip_Lines(run.consumed, 0);", "lines taken in a run not counted"),
-    ("portable.cc", "in[run.consumed] != '/' && ", "", "portable run takes a // line"),
-    ("portable.cc", "j < n; ++j) {\n    out[count] = base", "j <= n; ++j) {\n    out[count] = base", "portable index finds a line feed past the end"),
-    ("x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 48) << 48)", "SSE2 marker marks past the end"),
-    ("x86.cc", "  t['L' % N] = 'L';\n", "", "x86 runs take a LOCUS line"),
-    ("x86.cc", "odd |= Odd_Ssse3(v[j]) << (16 * j);", "odd |= (Odd_Ssse3(v[j]) & 0x7fff) << (16 * j);", "SSSE3 run misses '/' and 'L' at the end of a quarter block"),
-    ("x86.cc", "_mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table)", "_mm512_maskz_permutexvar_epi8(~__mmask64{0} >> 1, v, table)", "AVX-512 run misses '/' and 'L' at the end of a block"),
-    ("x86.cc", "odd = Odd_Avx2(v[0]) | std::uint64_t{Odd_Avx2(v[1])} << 32;", "odd = Odd_Avx2(v[0]);", "AVX2 run misses '/' and 'L' in the second half of a block"),
-    ("x86.cc", "keep >> (32 * j + 16)", "keep >> (32 * j + 8)", "AVX2 run writes the wrong letters of a quarter block"),
-    ("line_blocks.h", "first_line_feed - line_start_ > Longest_Ordinary_Line) return", "first_line_feed - line_start_ >= Longest_Ordinary_Line) return", "vector run refuses a 99-character line at its end"),
-    ("line_blocks.h", "first_line_feed - line_start_ <= Longest_Ordinary_Line;", "first_line_feed - line_start_ < Longest_Ordinary_Line + 2;", "vector run takes a 100-character line inside a block"),
-    ("line_blocks.h", "((line_feeds << 1) | (line_start_ == i ? 1 : 0)) & valid", "(line_feeds << 1) & valid", "vector run misses an odd line that begins a block"),
-    ("line_blocks.h", "if (end < stop) stop = end;", "", "vector run takes the piece of a line the input ends in"),
-    ("line_blocks.h", "| (line_feeds >> 63);", ";", "vector run misses an odd line that begins the second block of a pair"),
-    ("line_blocks.h", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line;", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line + 1;", "vector run takes a 100-character line in the second block of a pair"),
-    ("line_blocks.h", "written - open", "written", "letters of a given-back line kept"),
-    ("record_writer.cc", "if (config_.Tab_Separated) return ::Sequence_Lines(bytes.data(), bytes.size(), nullptr);", "", "-t writes the sequence of whole runs"),
-    ("record_writer.cc", "out_.Commit(run.written);", "out_.Commit(run.consumed);", "a run writes its blanks and digits"),
+    ("input/compressed_source.cc", "if (!f.level_digit) return &f;", "return &f;", "BZh without a level digit taken for bzip2"),
+    ("input/compressed_source.cc", "Sniff_Size = 6;", "Sniff_Size = 5;", "xz magic never seen whole"),
+    ("input/compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
+    ("input/compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
+    ("input/compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
+    ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
+    ("input/gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
+    ("input/zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
+    ("input/zstd_decoder.cc", "return result == 0 ? STREAM_END : OK;", "return OK;", "zstd frame end never reported"),
+    ("input/bzip2_decoder.cc", "if (status == BZ_STREAM_END) return STREAM_END;", "if (status == BZ_STREAM_END) return OK;", "bzip2 stream end never reported"),
+    ("input/xz_decoder.cc", "if (padding_ % 4 != 0)", "if (padding_ % 2 != 0)", "xz padding of two bytes accepted"),
+    ("input/xz_decoder.cc", "head[0] == '\\0' || ", "", "xz stream padding refused"),
+    ("input/byte_source.cc", "if (n == 0 && offset_ < end_", "if (false && offset_ < end_", "a file cut short while read passes"),
+    ("genbank/line_reader.cc", "  next_ = 0;\n  count_ = ::Index_Line_Feeds", "  count_ = ::Index_Line_Feeds", "a new line-feed index read from the old position"),
+    ("genbank/line_reader.h", "line_number_ += at_line_start_ ? line_feeds : line_feeds - 1;", "line_number_ += line_feeds;", "a run after a split line counted one line long"),
+    ("genbank/line_reader.h", "next_ += line_feeds;", "next_ += line_feeds - 1;", "line feeds of a run left in the index"),
+    ("genbank/scanner.cc", "input_.Skip_Lines(run.consumed, run.lines);", "input_.Skip_Lines(run.consumed, 0);", "lines taken in a run not counted"),
+    ("kernels/portable.cc", "in[run.consumed] != '/' && ", "", "portable run takes a // line"),
+    ("kernels/portable.cc", "j < n; ++j) {\n    out[count] = base", "j <= n; ++j) {\n    out[count] = base", "portable index finds a line feed past the end"),
+    ("kernels/x86.cc", "block(i + 48) << 48) & Below(n - i)", "block(i + 48) << 48)", "SSE2 marker marks past the end"),
+    ("kernels/x86.cc", "  t['L' % N] = 'L';\n", "", "x86 runs take a LOCUS line"),
+    ("kernels/x86.cc", "odd |= Odd_Ssse3(v[j]) << (16 * j);", "odd |= (Odd_Ssse3(v[j]) & 0x7fff) << (16 * j);", "SSSE3 run misses '/' and 'L' at the end of a quarter block"),
+    ("kernels/x86.cc", "_mm512_maskz_permutexvar_epi8(~__mmask64{0}, v, table)", "_mm512_maskz_permutexvar_epi8(~__mmask64{0} >> 1, v, table)", "AVX-512 run misses '/' and 'L' at the end of a block"),
+    ("kernels/x86.cc", "odd = Odd_Avx2(v[0]) | std::uint64_t{Odd_Avx2(v[1])} << 32;", "odd = Odd_Avx2(v[0]);", "AVX2 run misses '/' and 'L' in the second half of a block"),
+    ("kernels/x86.cc", "keep >> (32 * j + 16)", "keep >> (32 * j + 8)", "AVX2 run writes the wrong letters of a quarter block"),
+    ("kernels/line_blocks.h", "first_line_feed - line_start_ > Longest_Ordinary_Line) return", "first_line_feed - line_start_ >= Longest_Ordinary_Line) return", "vector run refuses a 99-character line at its end"),
+    ("kernels/line_blocks.h", "first_line_feed - line_start_ <= Longest_Ordinary_Line;", "first_line_feed - line_start_ < Longest_Ordinary_Line + 2;", "vector run takes a 100-character line inside a block"),
+    ("kernels/line_blocks.h", "((line_feeds << 1) | (line_start_ == i ? 1 : 0)) & valid", "(line_feeds << 1) & valid", "vector run misses an odd line that begins a block"),
+    ("kernels/line_blocks.h", "if (end < stop) stop = end;", "", "vector run takes the piece of a line the input ends in"),
+    ("kernels/line_blocks.h", "| (line_feeds >> 63);", ";", "vector run misses an odd line that begins the second block of a pair"),
+    ("kernels/line_blocks.h", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line;", "next_first_line_feed - next_line_start <= Longest_Ordinary_Line + 1;", "vector run takes a 100-character line in the second block of a pair"),
+    ("kernels/line_blocks.h", "written - open", "written", "letters of a given-back line kept"),
+    ("output/record_writer.cc", "if (config_.Tab_Separated) return kernels_.sequence_lines(bytes.data(), bytes.size(), nullptr);", "", "-t writes the sequence of whole runs"),
+    ("output/record_writer.cc", "out_.Commit(run.written);", "out_.Commit(run.consumed);", "a run writes its blanks and digits"),
     # annotation lines passed over, and the index of line-feed positions behind them
-    ("line_reader.h", "if (line_feed - start >= Line_Capacity) break;", "", "a line of 100 characters or more passed over whole"),
-    ("line_reader.h", "        line_number_ += k - next_;\n        next_ = k + 1;", "        line_number_ += k - next_ - 1;\n        next_ = k + 1;", "the line a pass stops at left uncounted"),
-    ("line_reader.h", "next_ += whole ? 1 : 0;", "next_ += 1;", "a piece of a long line takes a line feed from the index"),
-    ("line_reader.cc", "  Forget_Index();\n  if (before_blocking_", "  if (before_blocking_", "line-feed positions kept across a refill"),
-    ("scanner.cc", "(state_.Authors_Seen ? 0 : AUTHORS_LINE)", "(state_.Authors_Seen ? AUTHORS_LINE : 0)", "the first AUTHORS line of a record passed over"),
-    ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (!Wanted(q.letter))", "the taxon passed over when no label shows it"),
-    ("scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
-    ("x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
-    ("x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
+    ("genbank/line_reader.h", "if (line_feed - start >= Line_Capacity) break;", "", "a line of 100 characters or more passed over whole"),
+    ("genbank/line_reader.h", "        line_number_ += k - next_;\n        next_ = k + 1;", "        line_number_ += k - next_ - 1;\n        next_ = k + 1;", "the line a pass stops at left uncounted"),
+    ("genbank/line_reader.h", "next_ += whole ? 1 : 0;", "next_ += 1;", "a piece of a long line takes a line feed from the index"),
+    ("genbank/line_reader.cc", "  Forget_Index();\n  if (before_blocking_", "  if (before_blocking_", "line-feed positions kept across a refill"),
+    ("genbank/scanner.cc", "(state_.Authors_Seen ? 0 : AUTHORS_LINE)", "(state_.Authors_Seen ? AUTHORS_LINE : 0)", "the first AUTHORS line of a record passed over"),
+    ("genbank/scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (!Wanted(q.letter))", "the taxon passed over when no label shows it"),
+    ("genbank/scanner.cc", "if (q.letter != 'i' && !Wanted(q.letter))", "if (q.letter != 'i')", "a qualifier that a label shows passed over"),
+    ("kernels/x86.cc", "if (found > 4) {", "if (found > 5) {", "AVX-512 index loses the fifth line feed of a block"),
+    ("kernels/x86.cc", "if (found > 16) {", "if (found > 17) {", "AVX-512 index loses the seventeenth line feed of a block"),
     # input: damaged text checked when the reader refuses it, skippable frames first, memory bound, BGZF and gzip mixed
     ("input/compressed_source.cc", "if (failed_) return;", "", "a source whose read failed decodes on when checked"),
     ("input/compressed_source.cc", "if (stream_start_ && checking_) return produced;", "", "checking goes on past the current stream's end"),
@@ -226,6 +227,23 @@ MUTANTS = [
     ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
     ("driver/run.cc", "      source->Check_Delivered_Text();\n", "", "damaged compressed text reported as a format error"),
     ("driver/run.cc", "    } catch (const Write_Error&) {\n      throw;", "    } catch (const Write_Error&) {\n      source->Check_Delivered_Text();\n      throw;", "a failed output makes the run decode the rest of the stream"),
+    # today's qualifier names, a run that ends inside a record, the end of input in a sequence
+    ("genbank/scanner.cc", '{"         /host=\\"", \'h\'}', '{"         /host=\\"", \'c\'}', "/host read as the country"),
+    ("genbank/scanner.cc", '{"         /geo_loc_name=\\"", \'c\'}', '{"         /geo_loc_nam=\\"", \'c\'}', "/geo_loc_name never read"),
+    ("genbank/scanner.cc", "constexpr std::size_t Start_Bytes = 7;", "constexpr std::size_t Start_Bytes = 8;", "the fast pass compares a value byte of /host"),
+    ("genbank/scanner.cc", "    state_.Record_Open = true;\n", "", "a record is never open: a cut input passes"),
+    ("genbank/scanner.cc", "        state_.Record_Open = false;\n      } else if", "      } else if", "a CON record's // line leaves the record open"),
+    ("genbank/scanner.cc", "for (unsigned third = 0; third < 256; ++third) mark('/'", "for (unsigned third = 0; third < 1; ++third) mark('/'", "a // line outside a sequence passed over"),
+    ("genbank/scanner.cc", "      bytes.remove_suffix(1);", "      ;", "a final line feed written as an empty sequence line"),
+    ("driver/run.cc", "if (config_.Format_Check && state_.Record_Open)", "if (state_.Record_Open)", "a cut input fails under -o"),
+    ("driver/run.cc", "!S_ISREG(st->st_mode) && !S_ISFIFO(st->st_mode)", "!S_ISREG(st->st_mode)", "standard output read back when it is a pipe"),
+    # the chunked conversion
+    ("pipeline/chunked_reader.cc", "chunk.exact || !config.Format_Check || state.Position == Position_Type::STOP", "true", "a chunk's assumed state never checked"),
+    ("pipeline/chunked_reader.cc", "if (result.failure || !alike)", "if (!alike)", "a failed chunk's output written"),
+    ("pipeline/chunked_reader.cc", "lf >= line + 2 && text.compare(line, 2, \"//\") == 0", "lf >= line + 2", "a chunk cut at a LOCUS line that no // line precedes"),
+    ("pipeline/chunked_reader.cc", "text[more] == '\\n' ||", "", "a chunk cut at a bare LOCUS line"),
+    ("pipeline/chunked_reader.cc", "    lines += result.lines;\n", "", "line numbers of later chunks counted from the wrong line"),
+    ("pipeline/chunked_reader.cc", "  ::lseek(fd, offset, SEEK_SET);\n", "", "standard input read again after a chunked conversion"),
 ]
 
 
@@ -251,24 +269,15 @@ def end_strays(build):
             pass
 
 
-def sources(tree):
-    src = tree / "src"
-    return sorted(p for p in src.rglob("*") if p.is_file() and p.suffix in (".cc", ".h")
-                  and not p.name.endswith("_test.cc"))
-
-
 def locate(tree, name, snippet):
-    """The one source file holding SNIPPET exactly once, preferring base name NAME; or an error."""
-    files = sources(tree)
-    named = [p for p in files if p.name == name and p.read_text(errors="replace").count(snippet) > 0]
-    candidates = named or [p for p in files if p.read_text(errors="replace").count(snippet) > 0]
-    if not candidates:
-        return None, "stale"
-    if len(candidates) > 1:
-        return None, "ambiguous: " + ", ".join(str(p.relative_to(tree)) for p in candidates)
-    if candidates[0].read_text(errors="replace").count(snippet) > 1:
-        return None, "ambiguous: repeated in " + str(candidates[0].relative_to(tree))
-    return candidates[0], None
+    """The file src/NAME of TREE when it holds SNIPPET exactly once; or None and the problem."""
+    path = tree / "src" / name
+    if not path.is_file():
+        return None, "no such file"
+    count = path.read_text(errors="replace").count(snippet)
+    if count != 1:
+        return None, "snippet not found" if count == 0 else f"snippet found {count} times"
+    return path, None
 
 
 def unit_tests(build):
@@ -339,11 +348,17 @@ def main():
     chosen = [m for m in MUTANTS
               if not args.only or re.search(args.only, m[0] + " " + m[3], re.I)]
     source = args.source.resolve()
+    problems = [(m, locate(source, m[0], m[1])[1]) for m in chosen]
+    problems = [(m, problem) for m, problem in problems if problem]
     if args.list:
         for i, (name, old, new, what) in enumerate(chosen, 1):
-            path, problem = locate(source, name, old)
-            where = problem.upper() if problem else str(path.relative_to(source))
-            print(f"{i:3} {where:34} {what}")
+            print(f"{i:3} src/{name:30} {what}")
+    if problems:
+        for (name, old, new, what), problem in problems:
+            print(f"mutant row out of date: src/{name}: {problem}: {what} -- snippet {old!r}",
+                  file=sys.stderr)
+        return 2
+    if args.list:
         return 0
 
     started = time.monotonic()
@@ -370,11 +385,7 @@ def main():
 
         plan, results, alone = [], [], {}
         for m in chosen:
-            path, problem = locate(scratch, m[0], m[1])
-            if problem:
-                results.append((m, problem, 0.0))
-            else:
-                plan.append((path, m))
+            plan.append((scratch / "src" / m[0], m))
         plan.sort(key=lambda pm: str(pm[0]))  # one file's mutants in a row
         for n, (path, m) in enumerate(plan, 1):
             t0 = time.monotonic()
@@ -407,17 +418,14 @@ def main():
     count = lambda v: sum(1 for r in results if r[1] == v)
     killed, timeouts, survived, broken = (count("killed"), count("timeout"), count("survived"),
                                           count("build failed"))
-    stale = [r for r in results if r[1] not in ("killed", "timeout", "survived", "build failed")]
     tried = killed + timeouts + survived
     print(f"\n{len(results)} mutants: {killed} killed, {timeouts} timed out (counted as caught), "
-          f"{survived} survived, {broken} did not build, {len(stale)} stale")
+          f"{survived} survived, {broken} did not build")
     if tried:
         print(f"score: {killed + timeouts}/{tried} = {100 * (killed + timeouts) / tried:.1f}%")
     for m, verdict, _ in results:
         if verdict == "survived":
             print(f"  survived  {m[0]:22} {m[3]}")
-    for m, verdict, _ in stale:
-        print(f"  {verdict}  {m[0]}: {m[3]} -- snippet {m[1]!r}")
     for test, caught in sorted(alone.items()):
         if test:
             print(f"  only {test} catches: " + "; ".join(caught))

@@ -1,8 +1,20 @@
 // Reading an input line by line. The line reader owns every per-line rule:
 // a line is at most 100 characters (a longer physical line arrives as several
-// lines), one carriage return before the line end is dropped, a last line
-// without a line feed is delivered like any other, and a read error is told
-// apart from the end of the input.
+// lines), one carriage return before the line end is dropped, and a last line
+// without a line feed is delivered like any other.
+//
+// The cursors are offsets into buffer_, which holds the bytes read so far
+// (a refill moves the undelivered ones to the front) and Padding readable
+// bytes past end_:
+// - [begin_, end_) is read and not yet delivered; begin_ starts a physical
+//   line when at_line_start_, else it is inside a line split at 100.
+// - The line-feed index: line_ends_[next_, count_) are the line feeds of
+//   [begin_, indexed_), in order, and line_ends_[count_] is indexed_, with
+//   begin_ <= indexed_ <= end_. This holds whenever more than Line_Capacity
+//   bytes are buffered; a refill, or a skip past indexed_, empties the index
+//   at begin_. Lines read by Next_Line_Slow (fewer bytes buffered) leave
+//   their line feeds in it, below begin_, where Pass_Lines stops at once.
+// - line_number_ is the physical line of the last delivered line.
 #pragma once
 
 #include <algorithm>
@@ -26,19 +38,17 @@ class Line_Reader {
   static constexpr std::size_t Line_Capacity = 100;
   static constexpr std::size_t Buffer_Size = 256 * 1024;
 
-  // Before_Blocking is called before every read that may wait for more input.
+  // Reads Source; calls Before_Blocking before every read that may wait.
   explicit Line_Reader(Byte_Source& source, std::function<void()> before_blocking = {});
   ~Line_Reader();
   Line_Reader(const Line_Reader&) = delete;
   Line_Reader& operator=(const Line_Reader&) = delete;
 
-  // True when no further line can be read: no byte is left, or only one final
-  // line feed.
+  // True when no line is left: no byte, or one final line feed. May read.
   bool At_End() { return Available() < 2 && At_End_Slow(); }
 
-  // The next line: at most Line_Capacity characters, one trailing carriage
-  // return removed. The view lives until the next call. Returns false (and
-  // delivers nothing) when no byte is left.
+  // Delivers the next line (at most Line_Capacity bytes, one trailing CR
+  // dropped), valid until the next call; false, nothing delivered, at the end.
   bool Next_Line(std::string_view& line) {
     if (Available() <= Line_Capacity) return Next_Line_Slow(line);
     // More than a full line is buffered: no refill can be needed.
@@ -52,13 +62,10 @@ class Line_Reader {
     return true;
   }
 
-  // Passes over whole lines, from the next one on, for as long as
-  // Ignorable(start of the line) holds (it may read Line_Look bytes from the
-  // start, past the line end too, though those may belong to other lines):
-  // lines that reach no rule, each shorter than Line_Capacity. The line it
-  // stops at, when that is such a whole line too, is delivered as Next_Line
-  // would: true then. False, with nothing delivered, when it stops at a piece
-  // of a longer line or where the line feeds found so far end.
+  // Passes over indexed lines shorter than Line_Capacity while Ignorable(line
+  // start) holds (it may read Line_Look bytes, past the line too); delivers the
+  // first for which it fails as Next_Line would: true. False, nothing delivered,
+  // at a longer line or the index's end, or when called inside a split line.
   static constexpr std::size_t Line_Look = 40;
   template <class Ignorable>
   bool Pass_Lines(Ignorable ignorable, std::string_view& line) {
@@ -85,16 +92,14 @@ class Line_Reader {
     return false;
   }
 
-  // The buffered bytes, from the next one on, for a caller that takes whole
-  // lines at once. Sequence_Lines_Reach bytes past them are readable.
+  // The undelivered bytes; Sequence_Lines_Reach bytes past them are readable.
   std::string_view Buffered() const { return std::string_view(buffer_.get() + begin_, Available()); }
-  // Takes the first N bytes of Buffered(): the rest of the current physical
-  // line or a new line, then further lines, Line_Feeds line feeds in all, the
-  // last of them ending the N bytes.
+  // Takes the first N bytes of Buffered(), which end with a line feed and hold
+  // Line_Feeds of them (the first may end the current physical line).
   void Skip_Lines(std::size_t n, std::size_t line_feeds) {
     begin_ += n;
-    // The line feeds taken are the next ones of the index, when it reaches
-    // that far; otherwise the index starts again from here.
+    // The line feeds taken are the index's next ones when it reaches that
+    // far; otherwise it is emptied here.
     if (begin_ <= indexed_) {
       next_ += line_feeds;
     } else {
@@ -104,7 +109,7 @@ class Line_Reader {
     at_line_start_ = true;
   }
 
-  // The number of the physical line that the last delivered line belongs to.
+  // The physical line of the last delivered line (a split line's pieces share it).
   std::size_t Line_Number() const { return line_number_; }
   // Reads the source again from where it stands, as a new input whose lines
   // are counted after Lines_Before (a stretch of a longer input): what is
@@ -119,26 +124,31 @@ class Line_Reader {
   const std::string& Name() const { return source_.Name(); }
 
  private:
-  // Readable bytes beyond the buffered data, so that the line-feed search may
-  // look at whole vector blocks.
+  // Readable bytes past end_: the kernels' vector blocks, and Line_Look.
   static constexpr std::size_t Padding = std::max({Index_Line_Feeds_Reach, Sequence_Lines_Reach, Line_Look});
-  // How many bytes the line feeds are looked for at a time.
+  // How many bytes one Index_Line_Feeds covers.
   static constexpr std::size_t Stretch = 4096;
 
   std::size_t Available() const { return end_ - begin_; }
+  // At_End when fewer than 2 bytes are buffered: reads until 2 are, or the end.
   bool At_End_Slow();
+  // Next_Line with at most Line_Capacity bytes buffered: memchr finds the line
+  // feed; reads more only when the buffered bytes hold no whole line.
   bool Next_Line_Slow(std::string_view& line);
-  // Moves the unread bytes to the front and reads more; false at the end of input.
+  // Moves the undelivered bytes to the front, empties the index and reads
+  // more; false at the end of the input.
   bool Refill();
-  // Finds the line feeds of the next Stretch buffered bytes. Only the bytes
-  // read line by line are searched: the runs that are taken whole are not.
+  // Indexes the line feeds of up to Stretch bytes from indexed_, once the index
+  // holds none left: bytes that Skip_Lines takes past indexed_ are never searched.
   void Index_Line_Feeds();
+  // Empties the index at begin_.
   void Forget_Index() {
     next_ = count_ = 0;
     indexed_ = line_ends_[0] = static_cast<std::uint32_t>(begin_);
   }
 
-  // Takes the line of Length bytes at Start (and its line feed when Ends_Line).
+  // Delivers the Length bytes at Start as Line, moving begin_ past them and,
+  // when Ends_Line, their line feed.
   void Deliver(const char* start, std::size_t length, bool ends_line, std::string_view& line) {
     begin_ += length + (ends_line ? 1 : 0);
     if (at_line_start_) ++line_number_;
@@ -152,8 +162,7 @@ class Line_Reader {
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
-  // The positions of the line feeds from begin_ up to Indexed_:
-  // Line_Ends_[Next_, Count_), then Indexed_ itself.
+  // The line-feed index (see the top of this file).
   std::unique_ptr<std::uint32_t[]> line_ends_;
   std::size_t next_ = 0;
   std::size_t count_ = 0;

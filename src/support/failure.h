@@ -30,14 +30,3 @@ class Invalid_Filename : public Failure {
       : Failure("TARVELO.INVALID_FILENAME", std::move(detail)) {}
 };
 
-// Errors of the string library; no call in the converter can raise them.
-class Length_Error : public Failure {
- public:
-  explicit Length_Error(std::string message)
-      : Failure("TEXTUTILS.LENGTH_ERROR", std::move(message)) {}
-};
-class Pattern_Error : public Failure {
- public:
-  explicit Pattern_Error(std::string message)
-      : Failure("TEXTUTILS.PATTERN_ERROR", std::move(message)) {}
-};

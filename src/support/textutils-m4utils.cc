@@ -60,22 +60,4 @@ std::string To_Exp(std::string_view expansion, Quote_Type quote) {
   return Quoted(expansion, Levels(quote));
 }
 
-std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type quote,
-                   std::string_view guard, bool guard_undefined) {
-  if (!Is_Macro(name)) throw Invalid_Macro_Name(name);
-  if (!guard.empty() && !Is_Macro(guard)) throw Invalid_Macro_Name(guard);
-  if (guard.empty()) {
-    std::string definition;
-    auto append = [&definition](std::string_view piece) { definition.append(piece); };
-    Write_Def(name, Exp_Quotes(quote), append, [expansion](auto piece) { piece(expansion); });
-    return definition;
-  }
-
-  // The definition is an argument of ifdef, which strips one quote level
-  // before the definition is read: the expansion carries one level more.
-  const std::string head = "define(`" + std::string(name) + "',";
-  const std::string body = "`" + head + "'" + Quoted(expansion, Levels(quote) + 1) + "`)'";
-  return "ifdef(`" + std::string(guard) + "'," + (guard_undefined ? "," : "") + body + ")";
-}
-
 }  // namespace Textutils::M4utils

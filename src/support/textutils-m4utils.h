@@ -95,15 +95,4 @@ void Write_Def(std::string_view name, const Exp_Quotes& quotes, Append& append,
 // survives the given number of quote levels, and those quotes surround it.
 std::string To_Exp(std::string_view expansion, Quote_Type quote);
 
-// "define(`NAME',EXPANSION)" with EXPANSION from To_Exp. With a non-empty
-// guard the definition is made only when the guard macro is defined (flag
-// false) or only when it is not (flag true):
-//   "ifdef(`GUARD',`define(`NAME','X`)')"   or   "ifdef(`GUARD',,`define(`NAME','X`)')"
-// where X is the expansion quoted one level more than QUOTE, so that once
-// ifdef has stripped its argument the m4 input read is exactly the unguarded
-// definition, whatever quotes the expansion holds. Throws Invalid_Macro_Name
-// when NAME, or a non-empty GUARD, is not a macro name; nothing is built then.
-std::string To_Def(std::string_view name, std::string_view expansion, Quote_Type quote,
-                   std::string_view guard = {}, bool guard_undefined = false);
-
 }  // namespace Textutils::M4utils

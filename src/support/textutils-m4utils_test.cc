@@ -17,17 +17,11 @@ TEST(IsMacro, AsciiLettersDigitsUnderscoreNotLeadingDigitNorAnM4Name) {
     EXPECT_FALSE(Is_Macro(name)) << name;
 }
 
-TEST(ToDef, QuotesTheExpansionPerLevel) {
+TEST(ToExp, QuotesTheExpansionPerLevel) {
   EXPECT_EQ(To_Exp("a`b", NONE), "a'b");
   EXPECT_EQ(To_Exp("", SINGLE), "`'");
   EXPECT_EQ(To_Exp("'a b'", SINGLE), "`''`a b''`'");
   EXPECT_EQ(To_Exp("'a b'", DOUBLE), "``'''``a b'''``''");
-  EXPECT_EQ(To_Def("X1", "a`b", SINGLE), "define(`X1',`a''`b')");
-  EXPECT_EQ(To_Def("X1", "abc", DOUBLE, "G", false), "ifdef(`G',`define(`X1','```abc'''`)')");
-  EXPECT_EQ(To_Def("X1", "it's", SINGLE, "G", true), "ifdef(`G',,`define(`X1','``it'''``s''`)')");
-  // A bad name or guard builds nothing.
-  EXPECT_THROW(To_Def("1X", "abc", DOUBLE), Invalid_Macro_Name);
-  EXPECT_THROW(To_Def("X1", "abc", DOUBLE, "no guard"), Invalid_Macro_Name);
 }
 
 }  // namespace

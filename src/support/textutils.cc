@@ -1,11 +1,9 @@
 #include "support/textutils.h"
 
-#include "support/failure.h"
-
 namespace Textutils {
 
 static_assert(Whitespace['\t'] && Whitespace[' '] && Whitespace[127] && Whitespace[159]);
-static_assert(!Whitespace[160] && !Whitespace['!'] && Blackspace[160]);
+static_assert(!Whitespace[160] && !Whitespace['!']);
 static_assert(!Letter_Set[215] && !Letter_Set[247] && Letter_Set[192] && Letter_Set[255]);
 static_assert(Graphic_Set == ~Control_Set);
 static_assert(Map_All(Null_Set, '_') == Identity);
@@ -14,11 +12,11 @@ namespace {
 
 constexpr std::size_t Not_Found = std::string_view::npos;
 
-// Where Pattern first (Forward) or last occurs in Source, comparing
-// Mapping[Source[k]] with the unmapped Pattern; Not_Found when it does not.
+// Where a non-empty Pattern first (Forward) or last occurs in Source,
+// comparing Mapping[Source[k]] with the unmapped Pattern; Not_Found when it
+// does not.
 std::size_t Find(std::string_view source, std::string_view pattern, bool forward,
                  const Character_Mapping& mapping) {
-  if (pattern.empty()) throw Pattern_Error("empty pattern");
   if (pattern.size() > source.size()) return Not_Found;
   const std::size_t last_start = source.size() - pattern.size();
   auto matches_at = [&](std::size_t i) {
@@ -51,22 +49,13 @@ void Translate_In_Place(std::string& s, const Character_Mapping& map) {
   for (char& c : s) c = static_cast<char>(map[static_cast<unsigned char>(c)]);
 }
 
-std::string Translate(std::string_view s, const Character_Mapping& map) {
-  std::string r(s);
-  Translate_In_Place(r, map);
-  return r;
-}
-
 bool Is_In(std::string_view source, const Character_Set& set) {
-  if (source.empty()) throw Length_Error("textutils:84");
-  if (set == Null_Set) throw Pattern_Error("textutils:86");
   for (char c : source)
     if (!set.Has(c)) return false;
   return true;
 }
 
 std::string Remove(std::string_view source, const Character_Set& set) {
-  if (set == Null_Set) throw Pattern_Error("textutils:138");
   std::string r(source.size(), '\0');
   char* out = r.data();
   for (char c : source) {
@@ -77,23 +66,10 @@ std::string Remove(std::string_view source, const Character_Set& set) {
   return r;
 }
 
-std::string Before(std::string_view source, std::string_view pattern, Replace_Type occurrence,
-                   bool absent_at_start, const Character_Mapping& mapping) {
-  const std::size_t i = Find(source, pattern, occurrence != Replace_Type::LAST, mapping);
-  if (i == Not_Found) return absent_at_start ? std::string() : std::string(source);
-  return std::string(source.substr(0, i));
-}
-
-std::string After(std::string_view source, std::string_view pattern, Replace_Type occurrence,
-                  bool absent_at_start, const Character_Mapping& mapping) {
-  const std::size_t i = Find(source, pattern, occurrence == Replace_Type::FIRST, mapping);
-  if (i == Not_Found) return absent_at_start ? std::string(source) : std::string();
-  return std::string(source.substr(i + pattern.size()));
-}
-
 std::string Basename(std::string_view path) {
-  const std::string tail = After(path, "/", Replace_Type::LAST, true, Identity);
-  return Before(tail, ".", Replace_Type::LAST, false, Identity);
+  const std::size_t slash = path.rfind('/');
+  const std::string_view tail = slash == Not_Found ? path : path.substr(slash + 1);
+  return std::string(tail.substr(0, tail.rfind('.')));
 }
 
 std::string String_Map(std::string_view source, std::string_view from, std::string_view to,

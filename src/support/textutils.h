@@ -110,13 +110,10 @@ inline constexpr Character_Set Decimal_Digit_Set = To_Range_Set('0', '9');
 
 // The blank and the control characters: 0-32 and 127-159.
 inline constexpr Character_Set Whitespace = To_Set(" ") | Control_Set;
-inline constexpr Character_Set Blackspace = ~Whitespace;
 
 // ---- string helpers --------------------------------------------------------
 
-// Each character c replaced by map[c]; the length is unchanged.
-std::string Translate(std::string_view s, const Character_Mapping& map);
-// The same in place, keeping S's storage.
+// Each character c of S replaced by map[c], in place; the length is unchanged.
 void Translate_In_Place(std::string& s, const Character_Mapping& map);
 
 // S without leading members of Left and trailing members of Right. The result
@@ -129,23 +126,14 @@ inline std::string_view Trim(std::string_view s, const Character_Set& left, cons
   return s.substr(first, end - first);
 }
 
-// True when every character of Source is in Set. Throws Length_Error
-// "textutils:84" for an empty Source and Pattern_Error "textutils:86" for Null_Set.
+// True when every character of Source is in Set (also for an empty Source).
 bool Is_In(std::string_view source, const Character_Set& set);
 
-// Source without the members of Set. Throws Pattern_Error "textutils:138" for Null_Set.
+// Source without the members of Set.
 std::string Remove(std::string_view source, const Character_Set& set);
 
-// The text in front of (Before) or behind (After) the chosen occurrence of
-// Pattern, searched under Mapping (applied to Source only). Absent_At_Start
-// says where a missing Pattern is taken to lie: false just past the end, true
-// just before the start. An empty Pattern throws Pattern_Error "empty pattern".
-std::string Before(std::string_view source, std::string_view pattern, Replace_Type occurrence,
-                   bool absent_at_start, const Character_Mapping& mapping);
-std::string After(std::string_view source, std::string_view pattern, Replace_Type occurrence,
-                  bool absent_at_start, const Character_Mapping& mapping);
-
-// The last component of a slash-separated path without its last extension.
+// The last component of a slash-separated path without its last extension:
+// the text after the last '/' up to its last '.' ("dir.d/x.gb.gz" gives "x.gb").
 std::string Basename(std::string_view path);
 
 // Source with the chosen occurrences of From replaced by To; text produced by a

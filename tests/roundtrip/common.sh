@@ -15,3 +15,9 @@ need() {
   "$1" --version 2>/dev/null | grep -q "$2" || { echo "SKIP: $2 is not installed"; exit 77; }
 }
 fail() { echo "FAIL: $*"; status=1; }
+# rec ACCESSION ORGANISM: a record of both, taxon 1.
+rec() {
+  printf '%s\n' "LOCUS       $1" 'DEFINITION  x' "ACCESSION   $1" 'SOURCE      x' \
+    "  ORGANISM  $2" '            E.' 'REFERENCE   1' '  AUTHORS   A.' '  JOURNAL   U' \
+    '                     /db_xref="taxon:1"' 'ORIGIN' '        1 acgt' '//'
+}

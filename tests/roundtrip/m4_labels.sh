@@ -31,11 +31,6 @@ check -q -t -l oict -r 4
 # one of its own names (any that this m4 defines at start; an accession loses
 # its underscores), or read only in part, is refused, and the definitions
 # before it stay harmless.
-rec() {
-  printf '%s\n' "LOCUS       $1" 'DEFINITION  x' "ACCESSION   $1" 'SOURCE      x' \
-    "  ORGANISM  $2" '            E.' 'REFERENCE   1' '  AUTHORS   A.' '  JOURNAL   U' \
-    '                     /db_xref="taxon:1"' 'ORIGIN' '        1 acgt' '//'
-}
 names=$(m4 <<<dumpdef 2>&1 >/dev/null | cut -d: -f1 | grep -v _)
 for acc in $names $'AB\xe91'; do
   { rec AB000001 "O'Brien"; rec "$acc" '$2syscmd(>pwned)'; rec AB000002 "O'Brien"; } >"$work/evil.gb"

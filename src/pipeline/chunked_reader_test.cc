@@ -55,8 +55,8 @@ Outcome Convert(int fd, const Run_Configuration& config, const Chunk_Settings* s
   return outcome;
 }
 
-// A record of Accession with Lines sequence lines; Random leaves out or
-// doubles a line now and then, and mixes in odd lines.
+// A record of Accession with Lines sequence lines; a damaged one has one
+// fault of its own.
 std::string Record(std::mt19937& random, const std::string& accession, std::size_t lines, bool damage) {
   std::vector<std::string> text = {
       "LOCUS       " + accession + " 100 bp",
@@ -67,38 +67,46 @@ std::string Record(std::mt19937& random, const std::string& accession, std::size
       "            Eukaryota; Metazoa;",
       "REFERENCE   1",
       "  AUTHORS   Doe,J.",
-      "  JOURNAL   J. Cows 1",
+      "  JOURNAL   J. Cows " + accession,
       "FEATURES             Location/Qualifiers",
       "                     /host=\"Homo sapiens\"",
       "                     /geo_loc_name=\"Peru\"",
       "                     /db_xref=\"taxon:9913\"",
       "ORIGIN"};
-  // Now and then a record that stops after its taxonomy, whose lines then
-  // swallow the next LOCUS line.
-  if (damage && random() % 25 == 0) text.resize(6);
-  std::string record;
-  for (const std::string& line : text) {
-    if (damage && random() % 40 == 0) continue;
-    record += line + (damage && random() % 60 == 0 ? "\r\n" : "\n");
-    if (damage && random() % 60 == 0) record += line + "\n";
+  std::string sequence = std::string(lines, ' ') + "1 acgtacgtac gt\n", end = "//\n", line_end = "\n";
+  switch (damage ? random() % 48 : 0) {
+    case 1: text.erase(text.begin() + random() % text.size()); break;  // a line left out
+    case 2: {                                                           // a line twice
+      const std::size_t k = random() % text.size();
+      text.insert(text.begin() + k, text[k]);
+      break;
+    }
+    case 3: text.pop_back(); break;  // no sequence section: a CON record
+    case 4:                          // cut after the taxonomy, which swallows the next LOCUS line
+      text.resize(6);
+      sequence = end = "";
+      break;
+    case 5: end = ""; break;  // no "//": the sequence swallows the next record
+    case 6: sequence = Test_Lines::Sequence_Section(random, lines); break;
+    case 7: line_end = "\r\n"; break;
+    case 8: end = "//x\n"; break;
+    case 9: text[0] = "LOCUS       "; break;  // a LOCUS line that starts no record
   }
-  if (text.size() == 6) return record;
-  record += damage && random() % 3 == 0 ? Test_Lines::Sequence_Section(random, lines)
-                                        : std::string(lines, ' ') + "1 acgtacgtac gt\n";
-  if (!damage || random() % 20 != 0) record += random() % 30 == 0 ? "//x\n" : "//\n";
-  return record;
+  std::string record;
+  for (const std::string& line : text) record += line + line_end;
+  return record + sequence + end;
 }
 
 // Chunks converted on other threads give, byte for byte, what the one thread
 // gives, whatever the chunk size: with every option set, damaged records (a
 // line left out or doubled, a record without "//" or swallowed, long lines,
-// carriage returns, a record cut after its taxonomy), failures in the middle of a chunk, an invalid macro name
+// carriage returns, a CON record, a record cut after its taxonomy), failures in the middle of a chunk, an invalid macro name
 // or label letter, and inputs that end inside a record.
 TEST(ChunkedReader, GivesTheOutputOfOneThreadWhateverTheChunks) {
   std::mt19937 random(23);
   const int fd = memfd_create("in.gb", 0);
   ASSERT_GE(fd, 0);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 500; ++round) {
     const bool damage = round % 2 == 1;
     std::string text = random() % 10 == 0 ? "junk before\n" : "";
     for (int records = 1 + random() % 40; records > 0; --records)
@@ -112,8 +120,8 @@ TEST(ChunkedReader, GivesTheOutputOfOneThreadWhateverTheChunks) {
     config.Tab_Separated = random() % 4 == 0;
     config.M4_Mode = random() % 3 == 0;
     config.Macro_Quotes = random() % 2 == 0 ? Quote_Type::DOUBLE : Quote_Type::SINGLE;
-    const char* lists[] = {"oa", "adsotpjichlf", "ia", "", "aX", "t"};
-    config.Label_List = lists[random() % 6];
+    const char* lists[] = {"oa", "adsotpjichlf", "ia", "", "t", "aX"};
+    config.Label_List = lists[random() % 50 == 0 ? 5 : random() % 2 == 0 ? 1 : random() % 5];
     config.Taxon_Prefix = config.M4_Mode && config.Label_List.starts_with("i");
     const Outcome expected = Convert(fd, config, nullptr);
     Chunk_Settings settings;

@@ -9,6 +9,7 @@ times, alternating the commands round-robin:
   tarvelo -t FILE                         (table rows, no sequence output)
   tarvelo -m out.m4 -l oatcshlpj FILE     (m4 definitions, long label list)
   tarvelo FILE | cat                      (FASTA through a pipe)
+  taskset -c 0 tarvelo FILE               (on one processor: one thread)
   cat FILE > /dev/null, wc -l FILE        (floors)
   cat FILE | cat                          (the floor of a pipe)
   floor FILE                              (bench/floor.cc: read, keep the
@@ -252,6 +253,8 @@ def commands(tarvelo, m4_path, peers):
         Command("tarvelo -t", "tarvelo -t FILE", [tarvelo, "-t", "FILE"], "tarvelo"),
         Command("tarvelo -m", "tarvelo -m out.m4 -l %s FILE" % LABELS,
                 [tarvelo, "-m", m4_path, "-l", LABELS, "FILE"], "tarvelo"),
+        Command("tarvelo, 1 CPU", "taskset -c 0 tarvelo FILE",
+                ["taskset", "-c", "0", tarvelo, "FILE"], "tarvelo"),
         Command("tarvelo | cat", "tarvelo FILE | cat > /dev/null",
                 ["sh", "-c", 'exec "$0" "$1" | cat', tarvelo, "FILE"], "tarvelo"),
         Command("cat", "cat FILE > /dev/null", ["cat", "FILE"], "floor"),

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string_view>
@@ -77,8 +78,40 @@ class Chunk_Reader {
   Line_Reader reader_;
 };
 
-// Threads that convert chunks into memory, and hand the results over in the
-// order the chunks were given.
+// Converts chunks into memory, one after another, with buffers of its own.
+class Chunk_Converter {
+ public:
+  explicit Chunk_Converter(const File& file)
+      : reader_(file), writer_(file.config, components_, out_, file.config.M4_Mode ? &m4_ : nullptr) {}
+
+  // Converts Chunk from the state it assumes; the output is collected in
+  // buffers taken from Spare (empty ones are grown as needed).
+  Converted Convert(const Chunk& chunk, const std::function<Output_Stream::Collected()>& spare) {
+    Converted result;
+    result.state = chunk.state;
+    try {
+      components_ = chunk.components;
+      std::tie(result.lines, result.end_offset) = reader_.Convert(chunk, result.state, components_, writer_, 0);
+      result.components = components_;
+    } catch (...) {
+      // What a failing chunk wrote is dropped: it is converted again.
+      result.failure = std::current_exception();
+    }
+    result.out = out_.Exchange(spare());
+    result.m4 = m4_.Exchange(spare());
+    return result;
+  }
+
+ private:
+  Chunk_Reader reader_;
+  Output_Stream out_{"chunk output"}, m4_{"chunk definitions"};
+  Label_Components components_;
+  Record_Writer writer_;
+};
+
+// The chunks of one input by number: those waiting to be converted, the
+// converted ones waiting to be written, and threads that convert them. The
+// calling thread may take waiting chunks too.
 class Chunk_Workers {
  public:
   Chunk_Workers(const File& file, std::size_t count) : file_(file) {
@@ -98,18 +131,39 @@ class Chunk_Workers {
   void Submit(std::size_t index, const Chunk& chunk) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      queue_.emplace_back(index, chunk);
+      waiting_.emplace_back(index, chunk);
     }
     work_ready_.notify_one();
   }
 
-  // Waits for the result of chunk Index and takes it.
-  Converted Take(std::size_t index) {
+  // The oldest chunk that no thread has taken, if any: false otherwise.
+  bool Take_Waiting(std::pair<std::size_t, Chunk>& job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (waiting_.empty()) return false;
+    job = std::move(waiting_.front());
+    waiting_.pop_front();
+    return true;
+  }
+
+  // Whether chunk Index is converted, waiting for it when Wait is set and
+  // no chunk waits to be taken.
+  bool Converted_Or_Nothing_To_Take(std::size_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
-    result_ready_.wait(lock, [&] { return done_.count(index) != 0; });
-    Converted result = std::move(done_[index]);
+    result_ready_.wait(lock, [&] { return done_.count(index) != 0 || !waiting_.empty(); });
+    return done_.count(index) != 0;
+  }
+
+  // The result of converted chunk Index.
+  Converted Take(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Converted result = std::move(done_.at(index));
     done_.erase(index);
     return result;
+  }
+
+  // Converts Job into memory on the calling thread, as a worker would.
+  void Convert_Here(Chunk_Converter& converter, const std::pair<std::size_t, Chunk>& job) {
+    Finish(job.first, converter.Convert(job.second, [this] { return Spare(); }));
   }
 
   // Gives the buffers of a result back, to be filled again.
@@ -121,45 +175,31 @@ class Chunk_Workers {
 
  private:
   void Work() {
-    Output_Stream out("chunk output"), m4("chunk definitions");
-    Chunk_Reader reader(file_);
-    Label_Components components;
-    Record_Writer writer(file_.config, components, out, file_.config.M4_Mode ? &m4 : nullptr);
+    Chunk_Converter converter(file_);
     for (;;) {
       std::pair<std::size_t, Chunk> job;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        work_ready_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+        work_ready_.wait(lock, [&] { return stopping_ || !waiting_.empty(); });
         if (stopping_) return;
-        job = std::move(queue_.front());
-        queue_.pop_front();
+        job = std::move(waiting_.front());
+        waiting_.pop_front();
       }
-      Converted result;
-      result.state = job.second.state;
-      components = job.second.components;
-      try {
-        std::tie(result.lines, result.end_offset) = reader.Convert(job.second, result.state, components, writer, 0);
-      } catch (...) {
-        result.failure = std::current_exception();
-      }
-      // What a failing chunk wrote is dropped when it is converted again.
-      try {
-        result.components = components;
-      } catch (...) {
-        result.failure = std::current_exception();
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        result.out = out.Exchange(Spare());
-        result.m4 = m4.Exchange(Spare());
-        done_.emplace(job.first, std::move(result));
-      }
-      result_ready_.notify_all();
+      Convert_Here(converter, job);
     }
   }
 
-  // A buffer given back, or none (with the mutex held).
+  void Finish(std::size_t index, Converted result) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_.emplace(index, std::move(result));
+    }
+    result_ready_.notify_all();
+  }
+
+  // A buffer given back, or none.
   Output_Stream::Collected Spare() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (spare_.empty()) return {};
     Output_Stream::Collected c = std::move(spare_.back());
     spare_.pop_back();
@@ -170,7 +210,7 @@ class Chunk_Workers {
   std::mutex mutex_;
   std::vector<Output_Stream::Collected> spare_;
   std::condition_variable work_ready_, result_ready_;
-  std::deque<std::pair<std::size_t, Chunk>> queue_;
+  std::deque<std::pair<std::size_t, Chunk>> waiting_;
   std::map<std::size_t, Converted> done_;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
@@ -245,23 +285,26 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
   std::int64_t offset = ::lseek(fd, 0, SEEK_CUR);
   std::size_t lines = 0;
 
-  // Converts Chunk here, from the state the run is in.
+  // Converts Chunk straight to the output, from the state the run is in.
   Chunk_Reader reader(file);
-  const auto convert_here = [&](const Chunk& chunk) {
+  const auto convert_to_output = [&](const Chunk& chunk) {
     std::tie(lines, offset) = reader.Convert(chunk, state, components, writer, lines);
   };
 
-  Chunk_Workers workers(file, settings.workers);
-  std::map<std::size_t, Chunk> given;  // the chunks the workers have, by number
+  // The calling thread converts too: the chunk to be written next straight
+  // to the output, others into memory while it waits.
+  Chunk_Workers workers(file, settings.workers - 1);
+  Chunk_Converter converter(file);
+  std::map<std::size_t, Chunk> given;  // the chunks not yet written, by number
   std::size_t next = 0, written = 0;
-  std::vector<char> search_buffer;
-  // Writes the oldest chunk given to the workers, or converts it again here.
-  const auto write_oldest = [&] {
+  // Writes chunk Written, converted by a worker, or converts it again here
+  // when its conversion failed or it assumed a state that the run is not in.
+  const auto write = [&] {
     Converted result = workers.Take(written);
     const Chunk chunk = std::move(given[written]);
     given.erase(written++);
     const bool alike = chunk.exact || !config.Format_Check || state.Position == Position_Type::STOP;
-    if (result.failure || !alike) return convert_here(chunk);
+    if (result.failure || !alike) return convert_to_output(chunk);
     if (m4_file != nullptr) m4_file->Write(result.m4.View());
     out.Write(result.out.View());
     workers.Give_Back(result);
@@ -270,7 +313,18 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     lines += result.lines;
     offset = result.end_offset;
   };
+  // Brings the output one chunk further, or takes a later chunk meanwhile.
+  const auto step = [&] {
+    std::pair<std::size_t, Chunk> job;
+    if (workers.Take_Waiting(job)) {
+      if (job.first != written) return workers.Convert_Here(converter, job);
+      given.erase(written++);
+      return convert_to_output(job.second);
+    }
+    if (workers.Converted_Or_Nothing_To_Take(written)) write();
+  };
 
+  std::vector<char> search_buffer;
   for (std::int64_t begin = offset; begin != File_Range_Source::To_The_End;) {
     Chunk chunk;
     chunk.begin = begin;
@@ -286,14 +340,14 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     const std::int64_t length = (chunk.end == File_Range_Source::To_The_End ? file.size : chunk.end) - chunk.begin;
     if (length > static_cast<std::int64_t>(settings.longest_chunk)) {
       // Too long to hold: converted here as it is read, after all before it.
-      while (written < next) write_oldest();
-      convert_here(chunk);
+      while (written < next) step();
+      convert_to_output(chunk);
       continue;
     }
-    while (next - written >= settings.chunks_in_flight) write_oldest();
+    while (next - written >= settings.chunks_in_flight) step();
     given.emplace(next, chunk);
     workers.Submit(next++, chunk);
   }
-  while (written < next) write_oldest();
+  while (written < next) step();
   ::lseek(fd, offset, SEEK_SET);
 }

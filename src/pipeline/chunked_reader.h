@@ -23,7 +23,7 @@
 #include "support/run_settings.h"
 
 struct Chunk_Settings {
-  std::size_t workers = 1;          // threads that convert chunks
+  std::size_t workers = 1;          // threads that convert chunks, the calling one included
   std::size_t chunk_size = 1 << 20;  // bytes a chunk holds at least, but the last
   // Chunks converted or waiting to be written, at most; each holds its output.
   std::size_t chunks_in_flight = 4;

@@ -1,5 +1,7 @@
 // End-to-end: records to FASTA, the inputs in command-line order, compressed
 // or not, and how an input that cannot be opened, read or converted ends the run.
+#include <sched.h>
+
 #include <string>
 #include <vector>
 
@@ -69,6 +71,37 @@ TEST(Conversion, ARunThatEndsInsideARecordFails) {
       {{"-o", "-"}, {">Homo_sapiens_C3\ngatcctccat\n"}, cut},
   };
   for (const Case& c : cases) EXPECT_EQ(box.Run(c), c.expected) << testing::PrintToString(c.args);
+}
+
+// A file large enough to be converted on every processor gives what it
+// gives on one (taskset), as a named input and as standard input read twice,
+// also when it fails or ends inside a record.
+TEST(Conversion, EveryProcessorGivesWhatOneGives) {
+  Sandbox box;
+  std::string many;
+  for (int k = 0; many.size() < (5 << 20); ++k) many += Record("R" + std::to_string(k));
+  box.Write("many.gb", many);
+  box.Write("bad.gb", many + Record("B1").substr(0, 40) + "\n" + many);
+  box.Write("cut.gb", many.substr(0, many.size() - 30));
+  const std::vector<Args> runs = {
+      {"many.gb"}, {"-t", "-l", "af", "-", "-"}, {"-m", "d.m4", "-l", "ia", "many.gb", "a.gb"},
+      {"bad.gb", "a.gb"}, {"-o", "bad.gb"}, {"cut.gb"}};
+  cpu_set_t every, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof every, &every), 0);
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &every)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  for (const Args& args : runs) {
+    const Run_Result on_every = box.Run(args, many);
+    // The run inherits the affinity of this thread.
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const Run_Result on_one = box.Run(args, many);
+    ASSERT_EQ(sched_setaffinity(0, sizeof every, &every), 0);
+    EXPECT_EQ(on_one, on_every) << testing::PrintToString(args);
+  }
 }
 
 }  // namespace

@@ -145,8 +145,14 @@ class Chunk_Workers {
     return true;
   }
 
-  // Whether chunk Index is converted, waiting for it when Wait is set and
-  // no chunk waits to be taken.
+  // Whether chunk Index is converted.
+  bool Is_Converted(std::size_t index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return done_.count(index) != 0;
+  }
+
+  // Whether chunk Index is converted, after waiting for it while no chunk
+  // waits to be taken.
   bool Converted_Or_Nothing_To_Take(std::size_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
     result_ready_.wait(lock, [&] { return done_.count(index) != 0 || !waiting_.empty(); });
@@ -315,6 +321,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
   };
   // Brings the output one chunk further, or takes a later chunk meanwhile.
   const auto step = [&] {
+    if (workers.Is_Converted(written)) return write();
     std::pair<std::size_t, Chunk> job;
     if (workers.Take_Waiting(job)) {
       if (job.first != written) return workers.Convert_Here(converter, job);

@@ -173,7 +173,7 @@ MUTANTS = [
     ("compressed_source.cc", "Sniff_Size = 6;", "Sniff_Size = 5;", "xz magic never seen whole"),
     ("compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
     ("compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
-    ("compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
+    ("compressed_source.cc", "unit_end || io.out_size == 0 || compressed_->May_Block()", "unit_end || io.out_size == 0", "text held back while a pipe waits"),
     ("gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
     ("gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
     ("zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
@@ -226,6 +226,16 @@ MUTANTS = [
     ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
     ("driver/run.cc", "      source->Check_Delivered_Text();\n", "", "damaged compressed text reported as a format error"),
     ("driver/run.cc", "    } catch (const Write_Error&) {\n      throw;", "    } catch (const Write_Error&) {\n      source->Check_Delivered_Text();\n      throw;", "a failed output makes the run decode the rest of the stream"),
+    # input: text in units, decoded on threads of its own
+    ("input/compressed_source.cc", "const std::size_t room = std::min(io.out_size, unit_size_ - unit_text_);", "const std::size_t room = io.out_size;", "text not cut into units: what precedes a failure depends on the reader"),
+    ("input/compressed_source.cc", "if (unit_end) unit_text_ = 0;", "if (stream_start_) unit_text_ = 0;", "units after the first of a stream never end"),
+    ("input/compressed_source.cc", "if (threads < 2 || source->May_Block())", "if (threads < 2)", "a pipe decompressed ahead on a thread, never flushed before a read"),
+    ("input/threaded_source.cc", "slot.ends_stream = inner_->Between_Streams();", "slot.ends_stream = false;", "checking goes on into the stream after the one delivered"),
+    ("input/threaded_source.cc", "if (!in_hand_ && last_ended_stream_) return;", "if (!in_hand_) return;", "a unit taken whole never checked"),
+    ("input/threaded_source.cc", "  if (failure_ || ended_) return;\n", "  if (ended_) return;\n", "the thread's failure checked again"),
+    ("input/threaded_source.cc", "if (size == 0 || held() - end <= size) {", "if (size == 0 || held() - end < size) {", "a BGZF file cut after a block taken as whole"),
+    ("input/threaded_source.cc", "if (job.clean < job.starts.size() - 1) {", "if (false) {", "a damaged BGZF block skipped"),
+    ("input/threaded_source.cc", "rest.assign(front.compressed, front.starts[next_block_]);", "", "the bytes of a damaged BGZF block lost"),
 ]
 
 

@@ -45,11 +45,11 @@
 // as long as it takes a unit: everything before the unit where decoding
 // failed, or, before a truncation, everything decodable. Delivered text may
 // be damaged: a stream's checksum is checked at its end, as soon as its last
-// bytes have arrived. Check_Delivered_Text
-// decodes the rest of the current stream (its text dropped) and throws the
-// same failures, so that a reader that stopped on damaged text can tell the
-// damage. Bytes after the last stream must begin another: trailing garbage,
-// zero padding included, is corrupt data (xz stream padding excepted).
+// bytes have arrived. Check_Delivered_Text decodes the rest of the current
+// stream (its text dropped) and throws the same failures, so that a reader
+// that stopped on damaged text can tell the damage. Bytes after the last
+// stream must begin another: trailing garbage, zero padding included, is
+// corrupt data (xz stream padding excepted).
 class Compressed_Source : public Byte_Source {
  public:
   static constexpr std::size_t Buffer_Size = 256 * 1024;

@@ -174,7 +174,7 @@ MUTANTS = [
     ("input/compressed_source.cc", "Sniff_Size = 6;", "Sniff_Size = 5;", "xz magic never seen whole"),
     ("input/compressed_source.cc", "if (decoder_->May_End()) return 0;", "return 0;", "BGZF file cut at a block boundary accepted"),
     ("input/compressed_source.cc", 'if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");', 'if (status == Decoder::CORRUPT) Fail("truncated compressed data");', "corrupt data reported as truncated"),
-    ("input/compressed_source.cc", "io.out_size == 0 || stream_start_ || compressed_->May_Block()", "io.out_size == 0 || stream_start_", "text held back while a pipe waits"),
+    ("input/compressed_source.cc", "unit_end || io.out_size == 0 || compressed_->May_Block()", "unit_end || io.out_size == 0", "text held back while a pipe waits"),
     ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return !bgzf_only_;", "BGZF end-of-file block not required to be empty"),
     ("input/gzip_decoder.cc", "(head[3] & 0xe0) != 0", "(head[3] & 0xc0) != 0", "reserved gzip flag bit 5 accepted"),
     ("input/zstd_decoder.cc", "(head[0] & 0xf0) == 0x50", "head[0] == 0x50", "zstd skippable frames other than the first magic refused"),
@@ -227,6 +227,16 @@ MUTANTS = [
     ("input/gzip_decoder.cc", "return !bgzf_only_ || member_text_ == 0;", "return member_text_ == 0;", "a gzip file after BGZF blocks needs the end block"),
     ("driver/run.cc", "      source->Check_Delivered_Text();\n", "", "damaged compressed text reported as a format error"),
     ("driver/run.cc", "    } catch (const Write_Error&) {\n      throw;", "    } catch (const Write_Error&) {\n      source->Check_Delivered_Text();\n      throw;", "a failed output makes the run decode the rest of the stream"),
+    # input: text in units, decoded on threads of its own
+    ("input/compressed_source.cc", "const std::size_t room = std::min(io.out_size, unit_size_ - unit_text_);", "const std::size_t room = io.out_size;", "text not cut into units: what precedes a failure depends on the reader"),
+    ("input/compressed_source.cc", "if (unit_end) unit_text_ = 0;", "if (stream_start_) unit_text_ = 0;", "units after the first of a stream never end"),
+    ("input/compressed_source.cc", "if (threads < 2 || source->May_Block())", "if (threads < 2)", "a pipe decompressed ahead on a thread, never flushed before a read"),
+    ("input/threaded_source.cc", "slot.ends_stream = inner_->Between_Streams();", "slot.ends_stream = false;", "checking goes on into the stream after the one delivered"),
+    ("input/threaded_source.cc", "if (!in_hand_ && last_ended_stream_) return;", "if (!in_hand_) return;", "a unit taken whole never checked"),
+    ("input/threaded_source.cc", "  if (failure_ || ended_) return;\n", "  if (ended_) return;\n", "the thread's failure checked again"),
+    ("input/threaded_source.cc", "if (size == 0 || held() - end <= size) {", "if (size == 0 || held() - end < size) {", "a BGZF file cut after a block taken as whole"),
+    ("input/threaded_source.cc", "if (job.clean < job.starts.size() - 1) {", "if (false) {", "a damaged BGZF block skipped"),
+    ("input/threaded_source.cc", "rest.assign(front.compressed, front.starts[next_block_]);", "", "the bytes of a damaged BGZF block lost"),
     # today's qualifier names, a run that ends inside a record, the end of input in a sequence
     ("genbank/scanner.cc", '{"         /host=\\"", \'h\'}', '{"         /host=\\"", \'c\'}', "/host read as the country"),
     ("genbank/scanner.cc", '{"         /geo_loc_name=\\"", \'c\'}', '{"         /geo_loc_nam=\\"", \'c\'}', "/geo_loc_name never read"),
@@ -238,6 +248,7 @@ MUTANTS = [
     ("driver/run.cc", "if (config_.Format_Check && state_.Record_Open)", "if (state_.Record_Open)", "a cut input fails under -o"),
     ("driver/run.cc", "!S_ISREG(st->st_mode) && !S_ISFIFO(st->st_mode)", "!S_ISREG(st->st_mode)", "standard output read back when it is a pipe"),
     # the chunked conversion
+    ("driver/run.cc", "if (cut && !source->Decodes() && ", "if (cut && ", "a compressed file cut into chunks as if it were text"),
     ("pipeline/chunked_reader.cc", "chunk.exact || !config.Format_Check || state.Position == Position_Type::STOP", "true", "a chunk's assumed state never checked"),
     ("pipeline/chunked_reader.cc", "if (result.failure || !alike)", "if (!alike)", "a failed chunk's output written"),
     ("pipeline/chunked_reader.cc", "lf >= line + 2 && text.compare(line, 2, \"//\") == 0", "lf >= line + 2", "a chunk cut at a LOCUS line that no // line precedes"),

@@ -192,7 +192,7 @@ class Run {
     // Plain text in a regular file of some size is converted in chunks on
     // every processor; the first bytes, read to tell the format, are read
     // again.
-    if (cut && dynamic_cast<Compressed_Source*>(source.get()) == nullptr && ::lseek(fd, start, SEEK_SET) == start)
+    if (cut && !source->Decodes() && ::lseek(fd, start, SEEK_SET) == start)
       return Read_File_In_Chunks(fd, name, chunks_, state_, config_, components_, writer, out_, m4_file_.get());
     Line_Reader reader(*source, flush_output);
     try {

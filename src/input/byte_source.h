@@ -24,6 +24,9 @@ class Byte_Source {
   // checks what it delivered now, and throws its own failure, which names the
   // damage, when that text was damaged. Does nothing by default.
   virtual void Check_Delivered_Text() {}
+  // True when the bytes delivered are decoded from other bytes, not the
+  // input's own.
+  virtual bool Decodes() const { return false; }
 };
 
 // A source reading a file descriptor that the caller opened and will close.

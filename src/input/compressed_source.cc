@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "input/threaded_source.h"
 #include "support/failure.h"
 
 namespace {
@@ -27,6 +28,7 @@ const Format Formats[] = {
     {"xz", {"\xfd" "7zXZ\0", 6}, 0xff, false, New_Xz_Decoder},
 };
 constexpr std::size_t Sniff_Size = 6;  // the longest magic number
+constexpr std::size_t Bgzf_Sniff_Size = 18;  // a BGZF block's header, up to its size
 
 const Format* Format_Of(std::string_view head) {
   for (const Format& f : Formats) {
@@ -46,10 +48,10 @@ class Sniffed_Source final : public Byte_Source {
  public:
   Sniffed_Source(int fd, std::string name) : fd_source_(fd, std::move(name)) {}
 
-  // Reads until Sniff_Size bytes are held or the input ends.
-  std::string_view Head() {
-    while (held_ < Sniff_Size && !ended_) {
-      const std::size_t n = fd_source_.Read(head_ + held_, Sniff_Size - held_);
+  // Reads until Size bytes are held (at most Bgzf_Sniff_Size) or the input ends.
+  std::string_view Head(std::size_t size = Sniff_Size) {
+    while (held_ < size && !ended_) {
+      const std::size_t n = fd_source_.Read(head_ + held_, size - held_);
       held_ += n;
       ended_ = n == 0;
     }
@@ -70,7 +72,7 @@ class Sniffed_Source final : public Byte_Source {
 
  private:
   Fd_Source fd_source_;
-  char head_[Sniff_Size];
+  char head_[Bgzf_Sniff_Size];
   std::size_t held_ = 0;
   std::size_t delivered_ = 0;
   bool ended_ = false;
@@ -79,10 +81,11 @@ class Sniffed_Source final : public Byte_Source {
 }  // namespace
 
 Compressed_Source::Compressed_Source(std::unique_ptr<Byte_Source> compressed,
-                                     std::unique_ptr<Decoder> decoder)
+                                     std::unique_ptr<Decoder> decoder, std::size_t unit_size)
     : compressed_(std::move(compressed)),
       decoder_(std::move(decoder)),
-      input_(new unsigned char[Buffer_Size]) {}
+      input_(new unsigned char[Buffer_Size]),
+      unit_size_(unit_size) {}
 
 std::string_view Compressed_Source::Peek(std::size_t count) {
   if (held_ < count && !input_ended_) {
@@ -121,7 +124,7 @@ void Compressed_Source::Check_Delivered_Text() {
 }
 
 std::size_t Compressed_Source::Decode(char* buffer, std::size_t capacity) {
-  Decoder::Buffers io{nullptr, 0, reinterpret_cast<unsigned char*>(buffer), capacity};
+  Decoder::Buffers io{nullptr, 0, reinterpret_cast<unsigned char*>(buffer), capacity};  // the text
   std::size_t wanted = 1;  // compressed bytes to hold before decoding
   for (;;) {
     if (stream_start_) {
@@ -135,27 +138,31 @@ std::size_t Compressed_Source::Decode(char* buffer, std::size_t capacity) {
       stream_start_ = false;
     }
     Peek(wanted);
-    io.in = input_.get() + next_;
-    io.in_size = held_;
-    const std::size_t room = io.out_size;
-    const Decoder::Status status = decoder_->Decode(io, input_ended_);
-    const std::size_t used = held_ - io.in_size;
+    // The decoder's room ends with the current unit.
+    const std::size_t room = std::min(io.out_size, unit_size_ - unit_text_);
+    Decoder::Buffers call{input_.get() + next_, held_, io.out, room};
+    const Decoder::Status status = decoder_->Decode(call, input_ended_);
+    const std::size_t used = held_ - call.in_size, made = room - call.out_size;
     next_ += used;
     held_ -= used;
+    io.out += made;
+    io.out_size -= made;
     // The text of this Read is dropped when a call fails: the decoder may
     // have written bytes past the fault.
     if (status == Decoder::CORRUPT) Fail("corrupt compressed data (" + decoder_->What() + ")");
     stream_start_ = status == Decoder::STREAM_END;
+    unit_text_ += made;
+    const bool unit_end = stream_start_ || unit_text_ == unit_size_;
+    if (unit_end) unit_text_ = 0;
     const std::size_t produced = capacity - io.out_size;
     if (stream_start_ && checking_) return produced;
-    // Text is returned when the buffer is full, at a stream's end (its checks
-    // passed), or before a read that may wait. Otherwise decoding goes on, so
-    // that a stream whose last bytes are at hand is checked before its last
-    // text is delivered.
-    if (produced > 0 && (io.out_size == 0 || stream_start_ || compressed_->May_Block()))
-      return produced;
+    // Text is returned at the end of a unit (at a stream's end, its checks
+    // passed), when the buffer is full, or before a read that may wait.
+    // Otherwise decoding goes on, so that a stream whose last bytes are at
+    // hand is checked before its last text is delivered.
+    if (produced > 0 && (unit_end || io.out_size == 0 || compressed_->May_Block())) return produced;
     wanted = 1;
-    if (status == Decoder::OK && used == 0 && io.out_size == room) {
+    if (status == Decoder::OK && used == 0 && made == 0) {
       // No progress: the stream needs bytes that the input does not have.
       // (A decoder takes bytes while it has room for text, so held_ is below
       // Buffer_Size here.)
@@ -171,7 +178,8 @@ std::size_t Compressed_Source::Decode(char* buffer, std::size_t capacity) {
 }
 
 std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
-                                         const std::function<void()>& before_blocking) {
+                                         const std::function<void()>& before_blocking,
+                                         std::size_t threads, std::size_t unit_size) {
   auto source = std::make_unique<Sniffed_Source>(fd, std::move(name));
   if (before_blocking && source->May_Block()) before_blocking();
   const Format* format = Format_Of(source->Head());
@@ -181,5 +189,11 @@ std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
     throw Failure(Decompression_Error, source->Name() + ": " + format->name +
                                            " input, but this tarvelo was built without " +
                                            format->name + " support");
-  return std::make_unique<Compressed_Source>(std::move(source), std::move(decoder));
+  if (threads == 0) threads = Decompression_Threads();
+  if (threads < 2 || source->May_Block())
+    return std::make_unique<Compressed_Source>(std::move(source), std::move(decoder), unit_size);
+  if (format->new_decoder == New_Gzip_Decoder && Bgzf_Source::Block_Size(source->Head(Bgzf_Sniff_Size)) > 0)
+    return std::make_unique<Bgzf_Source>(std::move(source), threads, unit_size);
+  return std::make_unique<Threaded_Source>(
+      std::make_unique<Compressed_Source>(std::move(source), std::move(decoder), unit_size), unit_size);
 }

@@ -33,19 +33,30 @@
 //   NAME: corrupt compressed data (WHAT)     anything else that does not decode,
 //                                            a stream that needs more memory
 //                                            than Decoder::Memory_Limit included
-// NAME being the compressed source's name. Before a truncation everything
-// decodable is delivered; before corrupt data, everything that an earlier
-// Read delivered, which may hold damaged text: a stream's checksum is checked
-// at its end, as soon as its last bytes have arrived. Check_Delivered_Text
-// decodes the rest of the current stream (its text dropped) and throws the
-// same failures, so that a reader that stopped on damaged text can tell the
-// damage. Bytes after the last stream must begin another: trailing garbage,
-// zero padding included, is corrupt data (xz stream padding excepted).
+// NAME being the compressed source's name.
+//
+// A stream's text is delivered in units: its first Unit_Size bytes, the next
+// Unit_Size bytes, and so on, its last unit ending with it. Read returns one
+// unit at most, whole once it has decoded (its stream's checks passed, for
+// the last one); only a reader that takes less than a unit at a time, or a
+// source that may block (text is returned as soon as it decodes), gets parts
+// of units. A unit in which a fault is found is dropped whole, so what comes
+// before a failure does not depend on how much the reader takes at a time,
+// as long as it takes a unit: everything before the unit where decoding
+// failed, or, before a truncation, everything decodable. Delivered text may
+// be damaged: a stream's checksum is checked at its end, as soon as its last
+// bytes have arrived. Check_Delivered_Text decodes the rest of the current
+// stream (its text dropped) and throws the same failures, so that a reader
+// that stopped on damaged text can tell the damage. Bytes after the last
+// stream must begin another: trailing garbage, zero padding included, is
+// corrupt data (xz stream padding excepted).
 class Compressed_Source : public Byte_Source {
  public:
   static constexpr std::size_t Buffer_Size = 256 * 1024;
+  static constexpr std::size_t Unit_Size = 128 * 1024;
 
-  Compressed_Source(std::unique_ptr<Byte_Source> compressed, std::unique_ptr<Decoder> decoder);
+  Compressed_Source(std::unique_ptr<Byte_Source> compressed, std::unique_ptr<Decoder> decoder,
+                    std::size_t unit_size = Unit_Size);
   Compressed_Source(const Compressed_Source&) = delete;
   Compressed_Source& operator=(const Compressed_Source&) = delete;
 
@@ -55,6 +66,10 @@ class Compressed_Source : public Byte_Source {
   // Nothing to check once a Read has failed, or when the last stream read
   // has ended (its checks passed).
   void Check_Delivered_Text() override;
+  bool Decodes() const override { return true; }
+  // True when the last stream read has ended, its checks passed (or none has
+  // begun): the last Read returned a stream's last unit.
+  bool Between_Streams() const { return stream_start_; }
 
  private:
   std::size_t Decode(char* buffer, std::size_t capacity);
@@ -69,6 +84,8 @@ class Compressed_Source : public Byte_Source {
   std::size_t held_ = 0;
   bool input_ended_ = false;
   bool stream_start_ = true;  // the next compressed byte begins a stream
+  std::size_t unit_size_;
+  std::size_t unit_text_ = 0;  // the text of the current unit decoded so far
   bool failed_ = false;       // a Read has thrown
   bool checking_ = false;     // Decode returns at the end of the current stream
 };
@@ -77,5 +94,12 @@ class Compressed_Source : public Byte_Source {
 // Name is the input's name for messages. Reads the first bytes to tell the
 // format, calling Before_Blocking first when that read may wait for a writer.
 // Those bytes are delivered by the returned source like all others.
+//
+// A compressed regular file is decompressed on threads of its own
+// (threaded_source.h) when Threads is 2 or more (0: Decompression_Threads(),
+// the processors the process may use); text, failures and where they fall do
+// not depend on it. Unit_Size is the Compressed_Source's.
 std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
-                                         const std::function<void()>& before_blocking);
+                                         const std::function<void()>& before_blocking,
+                                         std::size_t threads = 0,
+                                         std::size_t unit_size = Compressed_Source::Unit_Size);

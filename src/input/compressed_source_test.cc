@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compressed_samples.h"
 #include "string_source.h"
 #include <unistd.h>
 #include <zlib.h>
@@ -19,71 +20,7 @@ using namespace std::string_literals;
 
 namespace {
 
-using New_Decoder = std::unique_ptr<Decoder> (*)();
-
-// Text as Command (a filter) makes it.
-std::string Filter(const char* command, const std::string& text) {
-  char path[] = "/tmp/tarvelo-test-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0 || write(fd, text.data(), text.size()) != ssize_t(text.size())) return "mkstemp failed";
-  close(fd);
-  FILE* pipe = popen((command + " < "s + path).c_str(), "r");
-  if (pipe == nullptr) return "popen failed";
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  unlink(path);
-  return out;
-}
-
-constexpr char FEXTRA = 4, FNAME = 8, FCOMMENT = 16;
-
-// Text as one gzip member whose header has Flags and the optional Fields.
-std::string Member(const std::string& text, char flags = 0, const std::string& fields = "") {
-  return "\x1f\x8b\x08"s + flags + std::string(6, '\0') + fields + Filter("gzip -c -1", text).substr(10);
-}
-
-// One BGZF block: a member whose "BC" extra field gives its own size less one.
-std::string Bgzf_Block(const std::string& text) {
-  const std::size_t n = Member(text, FEXTRA, "\6\0BC\2\0.."s).size() - 1;
-  return Member(text, FEXTRA, "\6\0BC\2\0"s + char(n & 255) + char(n >> 8));
-}
-
-// A format as the tests see it: the command that makes a stream, and what a
-// damaged one reports. Flip_At counts from the end: a byte that a check covers.
-struct Format {
-  const char* command;
-  New_Decoder new_decoder;
-  std::size_t flip_at;
-  std::string bad_check, bad_header;
-  std::string Compress(const std::string& text) const { return Filter(command, text); }
-};
-const std::vector<Format> Formats = {
-    {"gzip -c -1", New_Gzip_Decoder, 8, "checksum or length mismatch", "not a gzip member header"},
-#ifdef TARVELO_WITH_ZSTD
-    {"zstd -c -q -1 --check", New_Zstd_Decoder, 4, "checksum mismatch", "not a zstd frame header"},
-#endif
-#ifdef TARVELO_WITH_BZIP2
-    {"bzip2 -c -1", New_Bzip2_Decoder, 3, "invalid data or checksum mismatch", "not a bzip2 stream header"},
-#endif
-#ifdef TARVELO_WITH_XZ
-    {"xz -c -0 --check=crc32", New_Xz_Decoder, 40, "invalid data or checksum mismatch",
-     "not an xz stream header"},
-#endif
-};
-
-// Everything Source delivers, read Capacity bytes at a time; the report of a
-// failure follows " | ".
-std::string Drain(Byte_Source& source, std::size_t capacity = 1 << 16) {
-  std::string text, buffer(capacity, '\0');
-  try {
-    while (const std::size_t n = source.Read(buffer.data(), capacity)) text.append(buffer, 0, n);
-  } catch (const Failure& f) {
-    text += " | " + f.Full_Name() + " : " + f.Message();
-  }
-  return text;
-}
+using namespace compressed_samples;
 
 // What a Compressed_Source delivers from Compressed served in slices of
 // Chunk bytes (from an input that may wait, with May_Block).
@@ -174,6 +111,33 @@ TEST(CompressedSource, DeliversEachStreamsTextThenReportsTheFirstFault) {
             kText + kCorrupt + "(checksum or length mismatch)");
 }
 
+// Text comes in units of a stream's text, each whole or not at all.
+TEST(CompressedSource, DeliversAStreamsTextInUnits) {
+  std::string text;
+  for (int k = 0; text.size() < 2500; ++k) text += kText;
+  text.resize(2500);
+  const std::string member = Member(text);
+  std::string damaged = member;
+  damaged[damaged.size() - 8] ^= 1;  // the checksum: the stream's last unit fails
+  const std::string kUnits = "1000 1000 500 ";
+  struct Case {
+    std::string compressed, expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {member, kUnits},
+           {member + member, kUnits + kUnits},
+           {member + damaged, kUnits + "1000 1000 " + kCorrupt + "(checksum or length mismatch)"}}) {
+    Compressed_Source source(std::make_unique<String_Source>(c.compressed, "x.gb.gz"), New_Gzip_Decoder(), 1000);
+    std::string reads, buffer(4000, '\0');
+    try {
+      while (const std::size_t n = source.Read(buffer.data(), buffer.size())) reads += std::to_string(n) + " ";
+    } catch (const Failure& f) {
+      reads += " | " + f.Full_Name() + " : " + f.Message();
+    }
+    EXPECT_EQ(reads, c.expected);
+  }
+}
+
 // What Open_Source delivers from a pipe holding Bytes; Hook_Calls counts the
 // flushes before reads that may block.
 std::string Open_Pipe(const std::string& bytes, int& hook_calls) {
@@ -182,7 +146,10 @@ std::string Open_Pipe(const std::string& bytes, int& hook_calls) {
     return "pipe failed";
   close(fds[1]);
   hook_calls = 0;
-  const std::string text = Drain(*Open_Source(fds[0], "standard input", [&] { ++hook_calls; }));
+  // A pipe is read as its writer goes, on the reader's thread, whatever the
+  // processors: its source may block, so that output is flushed before reads.
+  const std::unique_ptr<Byte_Source> source = Open_Source(fds[0], "standard input", [&] { ++hook_calls; }, 2);
+  const std::string text = Drain(*source) + (source->May_Block() ? "" : " (never blocks)");
   close(fds[0]);
   return text;
 }
@@ -246,8 +213,8 @@ TEST(CompressedSource, RefusesAStreamThatAsksForMoreThan128MiB) {
   for (const Case& c : cases) EXPECT_EQ(Decompress(c.compressed, 1 << 20, 1 << 16, c.new_decoder), c.text);
 }
 
-// Check_Delivered_Text, after a first Read of First_Read bytes: the report
-// it throws, or "".
+// Check_Delivered_Text, after First_Read bytes were read: the report it
+// throws, or "".
 std::string Check_After_Read(const std::string& compressed, std::size_t first_read,
                              New_Decoder new_decoder, bool from_pipe) {
   Compressed_Source source(
@@ -255,7 +222,8 @@ std::string Check_After_Read(const std::string& compressed, std::size_t first_re
       new_decoder());
   std::string buffer(first_read, '\0');
   try {
-    source.Read(buffer.data(), first_read);
+    for (std::size_t n = 0, got; n < first_read && (got = source.Read(buffer.data() + n, first_read - n)) > 0;)
+      n += got;
   } catch (const Failure&) {
   }
   try {
@@ -282,7 +250,7 @@ TEST(CompressedSource, CheckingDeliveredTextDecodesTheRestOfTheCurrentStream) {
              {bad_check, 1000, false, kCorrupt + "(" + f.bad_check + ")"},
              {whole.substr(0, whole.size() / 2), 1000, false, kTruncated},
              // The stream read to its end, its checks passed: nothing to check.
-             {small + bad_check, 1 << 16, false, ""},
+             {small + bad_check, kText.size(), false, ""},
              // Checking ends with the current stream, also where its last
              // bytes (a checksum) make no text.
              {small + bad_check, 10, true, ""},

@@ -1,0 +1,156 @@
+#include "input/threaded_source.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "compressed_samples.h"
+#include "string_source.h"
+
+namespace {
+
+using namespace compressed_samples;
+
+// Everything a source delivers, Capacity bytes at a time: each Read's size,
+// then the text, then the report of a failure.
+std::string Transcript(Byte_Source& source, std::size_t capacity) {
+  std::string sizes, text, buffer(capacity, '\0');
+  try {
+    while (const std::size_t n = source.Read(buffer.data(), capacity)) {
+      sizes += std::to_string(n) + " ";
+      text.append(buffer, 0, n);
+    }
+  } catch (const Failure& f) {
+    text += " | " + f.Full_Name() + " : " + f.Message();
+  }
+  return sizes + "/ " + text;
+}
+
+// The report of Check_Delivered_Text after Reads reads (or fewer, where the
+// source ends or fails first), or "".
+std::string Check_After(Byte_Source& source, std::size_t reads, std::size_t capacity) {
+  std::string buffer(capacity, '\0');
+  try {
+    for (std::size_t k = 0; k < reads && source.Read(buffer.data(), capacity) > 0; ++k) {
+    }
+  } catch (const Failure&) {
+  }
+  try {
+    source.Check_Delivered_Text();
+  } catch (const Failure& f) {
+    return f.Full_Name() + " : " + f.Message();
+  }
+  return "check passed";
+}
+
+std::unique_ptr<Compressed_Source> Sequential(const std::string& bytes, New_Decoder new_decoder,
+                                              std::size_t unit) {
+  return std::make_unique<Compressed_Source>(std::make_unique<String_Source>(bytes, "x.gz"),
+                                             new_decoder(), unit);
+}
+
+// Text of Lines lines of bases, as records' sequences look.
+std::string Bases(std::size_t lines, std::minstd_rand& random) {
+  std::string text;
+  for (std::size_t k = 0; k < lines; ++k) {
+    for (int j = 0; j < 60; ++j) text += "acgt"[random() % 4];
+    text += '\n';
+  }
+  return text;
+}
+
+// Compressed inputs of several streams, whole, damaged at several places
+// (a bit flipped), cut, and followed by garbage.
+std::vector<std::string> Variants(const std::string& whole) {
+  std::vector<std::string> variants = {whole, whole.substr(0, whole.size() / 2),
+                                       whole.substr(0, whole.size() - 1), whole + "GARBAGE"};
+  for (std::size_t at : {whole.size() / 7, whole.size() / 3, whole.size() / 2, whole.size() - 5}) {
+    std::string damaged = whole;
+    damaged[at] ^= 4;
+    variants.push_back(damaged);
+  }
+  return variants;
+}
+
+// The threaded sources against the Compressed_Source of the same bytes, read
+// a unit or more at a time: the same reads, text and failures, and the same
+// outcome of checking the delivered text after any number of reads.
+TEST(ThreadedSource, DeliversWhatTheSequentialSourceDelivers) {
+  std::minstd_rand random;
+  for (const Format& f : Formats) {
+    std::string whole;
+    for (int k = 0; k < 3; ++k) whole += f.Compress(Bases(400 + 300 * k, random));
+    for (const std::string& bytes : Variants(whole))
+      for (std::size_t unit : {997, 64 * 1024})
+        for (std::size_t slots : {1, 2, 4}) {
+          const std::size_t capacity = unit + 100;
+          Threaded_Source threaded(Sequential(bytes, f.new_decoder, unit), unit, slots);
+          EXPECT_EQ(Transcript(threaded, capacity), Transcript(*Sequential(bytes, f.new_decoder, unit), capacity))
+              << f.command << " " << unit << " " << slots;
+          for (std::size_t reads : {0, 1, 5, 20}) {
+            Threaded_Source checked(Sequential(bytes, f.new_decoder, unit), unit, slots);
+            EXPECT_EQ(Check_After(checked, reads, capacity),
+                      Check_After(*Sequential(bytes, f.new_decoder, unit), reads, capacity))
+                << f.command << " " << unit << " " << slots << " " << reads;
+          }
+        }
+  }
+}
+
+// BGZF blocks decoded side by side: the same as one after another, with
+// blocks of all sizes (empty ones too), damage in any block, a gzip member
+// among them, a file cut anywhere or without its end block.
+TEST(ThreadedSource, BgzfBlocksSideBySideDeliverWhatOneAfterAnotherDoes) {
+  std::minstd_rand random;
+  std::string blocks;
+  for (int k = 0; k < 40; ++k) blocks += Bgzf_Block(k % 9 == 4 ? "" : Bases(1 + random() % 900, random));
+  const std::string end = Bgzf_Block("");
+  std::vector<std::string> inputs = Variants(blocks + end);
+  for (const std::string& more : {""s, blocks, Member(Bases(50, random)) + blocks})
+    inputs.push_back(blocks + more + end);
+  inputs.push_back(blocks);
+  inputs.push_back(blocks + Member(Bases(50, random)));
+  for (const std::string& bytes : inputs)
+    for (std::size_t workers : {1, 3}) {
+      const std::size_t unit = Compressed_Source::Unit_Size, capacity = 256 * 1024;
+      Bgzf_Source parallel(std::make_unique<String_Source>(bytes, "x.gz", 10000), workers, unit);
+      EXPECT_EQ(Transcript(parallel, capacity), Transcript(*Sequential(bytes, New_Gzip_Decoder, unit), capacity))
+          << workers;
+      for (std::size_t reads : {0, 1, 9, 30, 100}) {
+        Bgzf_Source checked(std::make_unique<String_Source>(bytes, "x.gz"), workers, unit);
+        EXPECT_EQ(Check_After(checked, reads, capacity),
+                  Check_After(*Sequential(bytes, New_Gzip_Decoder, unit), reads, capacity))
+            << workers << " " << reads;
+      }
+    }
+}
+
+// A compressed regular file opened with threads or without: the same.
+TEST(ThreadedSource, OpenSourceDecompressesARegularFileAlikeWithAnyNumberOfThreads) {
+  std::minstd_rand random;
+  std::vector<std::string> files;
+  for (const Format& f : Formats) files.push_back(f.Compress(Bases(3000, random)) + f.Compress(Bases(10, random)));
+  std::string bgzf;
+  for (int k = 0; k < 30; ++k) bgzf += Bgzf_Block(Bases(1000, random));
+  files.push_back(bgzf + Bgzf_Block(""));
+  files.push_back(bgzf);
+  for (const std::string& bytes : files) {
+    char path[] = "/tmp/tarvelo-test-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    std::string transcripts[2];
+    for (int k = 0; k < 2; ++k) {
+      lseek(fd, 0, SEEK_SET);
+      transcripts[k] = Transcript(*Open_Source(fd, "x.gz", {}, k == 0 ? 1 : 3), 256 * 1024);
+    }
+    EXPECT_EQ(transcripts[1], transcripts[0]);
+    close(fd);
+    unlink(path);
+  }
+}
+
+}  // namespace

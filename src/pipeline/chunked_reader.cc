@@ -84,9 +84,10 @@ class Chunk_Converter {
   explicit Chunk_Converter(const File& file)
       : reader_(file), writer_(file.config, components_, out_, file.config.M4_Mode ? &m4_ : nullptr) {}
 
-  // Converts Chunk from the state it assumes; the output is collected in
-  // buffers taken from Spare (empty ones are grown as needed).
-  Converted Convert(const Chunk& chunk, const std::function<Output_Stream::Collected()>& spare) {
+  // Converts Chunk from the state it assumes, into buffers from New_Buffer
+  // (the output) and Spare (the definitions, which may start empty).
+  Converted Convert(const Chunk& chunk, const std::function<Output_Stream::Collected()>& spare,
+                    const std::function<Output_Stream::Collected()>& new_buffer) {
     Converted result;
     result.state = chunk.state;
     try {
@@ -97,7 +98,7 @@ class Chunk_Converter {
       // What a failing chunk wrote is dropped: it is converted again.
       result.failure = std::current_exception();
     }
-    result.out = out_.Exchange(spare());
+    result.out = out_.Exchange(new_buffer());
     result.m4 = m4_.Exchange(spare());
     return result;
   }
@@ -114,7 +115,9 @@ class Chunk_Converter {
 // calling thread may take waiting chunks too.
 class Chunk_Workers {
  public:
-  Chunk_Workers(const File& file, std::size_t count) : file_(file) {
+  // Output buffers start with Capacity bytes (they grow when a chunk's
+  // output needs more).
+  Chunk_Workers(const File& file, std::size_t count, std::size_t capacity) : file_(file), capacity_(capacity) {
     for (std::size_t k = 0; k < count; ++k) threads_.emplace_back([this] { Work(); });
   }
   ~Chunk_Workers() {
@@ -169,7 +172,7 @@ class Chunk_Workers {
 
   // Converts Job into memory on the calling thread, as a worker would.
   void Convert_Here(Chunk_Converter& converter, const std::pair<std::size_t, Chunk>& job) {
-    Finish(job.first, converter.Convert(job.second, [this] { return Spare(); }));
+    Finish(job.first, converter.Convert(job.second, [this] { return Spare(); }, [this] { return New_Buffer(); }));
   }
 
   // Gives the buffers of a result back, to be filled again.
@@ -211,8 +214,17 @@ class Chunk_Workers {
     spare_.pop_back();
     return c;
   }
+  // A buffer given back, or a new one of the usual capacity: grown from
+  // nothing, one would be copied and given back to the system several
+  // times, and its pages faulted in twice.
+  Output_Stream::Collected New_Buffer() {
+    Output_Stream::Collected c = Spare();
+    if (!c.data) c = {std::unique_ptr<char[]>(new char[capacity_]), 0, capacity_};
+    return c;
+  }
 
   const File& file_;
+  const std::size_t capacity_;
   std::mutex mutex_;
   std::vector<Output_Stream::Collected> spare_;
   std::condition_variable work_ready_, result_ready_;
@@ -241,11 +253,16 @@ std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, st
     if (n <= 0) return -1;
     const std::string_view text(buffer.data(), static_cast<std::size_t>(n));
     // Line feeds that end the line before a LOCUS line starting in [at, at + Block).
+    // The next line feed at or after From_Lf that a LOCUS field follows: found
+    // by its 'L', which sequence lines (lower case, as a rule) seldom hold.
     const auto next = [&](std::size_t from_lf) {
-      const void* found = from_lf >= text.size() ? nullptr
-                                                 : ::memmem(text.data() + from_lf, text.size() - from_lf,
-                                                            Locus_Field.data(), Locus_Field.size());
-      return found == nullptr ? text.npos : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+      for (std::size_t at_l = from_lf + 1; at_l < text.size(); ++at_l) {
+        const void* l = std::memchr(text.data() + at_l, 'L', text.size() - at_l);
+        if (l == nullptr) break;
+        at_l = static_cast<std::size_t>(static_cast<const char*>(l) - text.data());
+        if (text.compare(at_l - 1, Locus_Field.size(), Locus_Field) == 0) return at_l - 1;
+      }
+      return text.npos;
     };
     for (std::size_t lf = next(static_cast<std::size_t>(at - 1 - first)); lf != text.npos; lf = next(lf + 1)) {
       const std::int64_t start = first + static_cast<std::int64_t>(lf) + 1;
@@ -299,7 +316,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
 
   // The calling thread converts too: the chunk to be written next straight
   // to the output, others into memory while it waits.
-  Chunk_Workers workers(file, settings.workers - 1);
+  Chunk_Workers workers(file, settings.workers - 1, settings.chunk_size + settings.chunk_size / 4);
   Chunk_Converter converter(file);
   std::map<std::size_t, Chunk> given;  // the chunks not yet written, by number
   std::size_t next = 0, written = 0;

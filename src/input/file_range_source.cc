@@ -15,7 +15,19 @@ std::size_t File_Range_Source::Read(char* buffer, std::size_t capacity) {
   if (end_ != To_The_End && static_cast<std::uint64_t>(end_ - offset_) < capacity)
     capacity = static_cast<std::size_t>(end_ - offset_);
   for (;;) {
-    const ssize_t n = ::pread(fd_, buffer, capacity, offset_);
+    ssize_t n = ::pread(fd_, buffer, capacity, offset_);
+    if (cut_ && offset_ >= cut_until_) cut_ = nullptr;
+    if (n > 0 && cut_ && offset_ + n > cut_after_) {
+      const std::size_t from = cut_after_ > offset_ ? static_cast<std::size_t>(cut_after_ - offset_) : 0;
+      const std::size_t at = cut_(std::string_view(buffer, static_cast<std::size_t>(n)), from, offset_ == 0);
+      if (at != std::string_view::npos) {
+        n = static_cast<ssize_t>(at);
+        end_ = offset_ + n;
+        cut_ = nullptr;
+        was_cut_ = true;
+        if (n == 0) return 0;
+      }
+    }
     if (n > 0) {
       offset_ += n;
       return static_cast<std::size_t>(n);

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "input/byte_source.h"
 
@@ -27,7 +29,24 @@ class File_Range_Source : public Byte_Source {
   void Set_Range(std::int64_t begin, std::int64_t end) {
     offset_ = begin;
     end_ = end;
+    cut_ = nullptr;
+    was_cut_ = false;
   }
+
+  // Finds where to end the range in the bytes of one read, at or after
+  // From, or returns npos. Begins_File tells that the bytes are the file's
+  // first.
+  using Cut_Finder = std::function<std::size_t(std::string_view bytes, std::size_t from, bool begins_file)>;
+  // From now on the range ends where Find finds a place at or after offset
+  // After in the bytes of a read (or at End); it is looked for in the bytes
+  // before Until only.
+  void Cut_After(std::int64_t after, std::int64_t until, Cut_Finder find) {
+    cut_after_ = after;
+    cut_until_ = until;
+    cut_ = std::move(find);
+  }
+  // Whether the range ended at a place Cut_After found.
+  bool Was_Cut() const { return was_cut_; }
 
  private:
   int fd_;
@@ -35,4 +54,8 @@ class File_Range_Source : public Byte_Source {
   std::int64_t offset_;
   std::int64_t end_;
   std::int64_t size_;
+  std::int64_t cut_after_ = 0;
+  std::int64_t cut_until_ = 0;
+  Cut_Finder cut_;
+  bool was_cut_ = false;
 };

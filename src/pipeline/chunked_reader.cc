@@ -54,6 +54,39 @@ struct File {
   const Run_Configuration& config;
 };
 
+constexpr std::string_view Locus_Field = "\nLOCUS       ";
+
+// Where the first record starts in Text at or after From and before To: a
+// line that the reader takes for a LOCUS line (the keyword field and more),
+// right after a line that begins with "//", both wholly in Text (the first
+// line of a file has none before it). Npos when there is none.
+std::size_t Record_Start_In(std::string_view text, std::size_t from, std::size_t to, bool begins_file) {
+  // The next line feed at or after At that a LOCUS field follows: found by
+  // its 'L', which sequence lines (lower case, as a rule) seldom hold.
+  const auto next = [&](std::size_t at) {
+    for (std::size_t l = at + 1; l < text.size(); ++l) {
+      const void* found = std::memchr(text.data() + l, 'L', text.size() - l);
+      if (found == nullptr) break;
+      l = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+      if (text.compare(l - 1, Locus_Field.size(), Locus_Field) == 0) return l - 1;
+    }
+    return text.npos;
+  };
+  for (std::size_t lf = next(from == 0 ? 0 : from - 1); lf != text.npos && lf + 1 < to; lf = next(lf + 1)) {
+    if (lf + 1 < from) continue;
+    // More than the keyword field before the line end (one carriage return
+    // before it is no character of the line).
+    const std::size_t more = lf + Locus_Field.size();
+    if (more >= text.size() || text[more] == '\n' ||
+        (text[more] == '\r' && (more + 1 >= text.size() || text[more + 1] == '\n')))
+      continue;
+    const std::size_t before = lf == 0 ? text.npos : text.rfind('\n', lf - 1);
+    const std::size_t line = before != text.npos ? before + 1 : begins_file ? 0 : text.npos;
+    if (line != text.npos && lf >= line + 2 && text.compare(line, 2, "//") == 0) return lf + 1;
+  }
+  return text.npos;
+}
+
 // A reader of chunks of the file, which keeps its buffers from one to the next.
 class Chunk_Reader {
  public:
@@ -61,16 +94,26 @@ class Chunk_Reader {
       : file_(file), source_(file.fd, file.name, 0, 0, file.size), reader_(source_) {}
 
   // Converts Chunk from State with Writer (whose components are Components),
-  // counting lines after Lines_Before; returns the lines counted and where
-  // reading ended.
+  // counting lines after Lines_Before, and ending at the first record start
+  // at or after Cut_After when that is not negative; returns the lines
+  // counted and where reading ended.
   std::pair<std::size_t, std::int64_t> Convert(const Chunk& chunk, Reader_State& state,
                                                Label_Components& components, Record_Writer& writer,
-                                               std::size_t lines_before) {
+                                               std::size_t lines_before, std::int64_t cut_after = -1) {
     source_.Set_Range(chunk.begin, chunk.end);
+    // A record longer than this is one of a few in its file (a chromosome):
+    // the rest of the file is converted here too.
+    constexpr std::int64_t Look = 32 << 20;
+    if (cut_after >= 0)
+      source_.Cut_After(cut_after, cut_after + Look, [](std::string_view bytes, std::size_t from, bool begins_file) {
+        return Record_Start_In(bytes, from, bytes.size(), begins_file);
+      });
     reader_.Restart(lines_before);
     Read_File(reader_, state, file_.config, components, writer);
     return {reader_.Line_Number(), source_.Offset()};
   }
+  // Whether the last conversion ended at a record start it found.
+  bool Was_Cut() const { return source_.Was_Cut(); }
 
  private:
   const File& file_;
@@ -234,12 +277,9 @@ class Chunk_Workers {
   std::vector<std::thread> threads_;
 };
 
-constexpr std::string_view Locus_Field = "\nLOCUS       ";
-
-// The offset of the first record start at or after From and before Limit: a
-// line that the reader takes for a LOCUS line (the keyword field and more),
-// right after a line that begins with "//". -1 when there is none, or when
-// the file cannot be read (the conversion then meets the fault in order).
+// The offset of the first record start at or after From and before Limit, or
+// -1 when there is none, or when the file cannot be read (the conversion then
+// meets the fault in order).
 std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, std::vector<char>& buffer) {
   constexpr std::int64_t Back = 512;  // the line before a LOCUS line, at most
   constexpr std::int64_t Ahead = 16;  // the LOCUS line's first bytes
@@ -252,32 +292,10 @@ std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, st
     const ssize_t n = ::pread(fd, buffer.data(), wanted, first);
     if (n <= 0) return -1;
     const std::string_view text(buffer.data(), static_cast<std::size_t>(n));
-    // Line feeds that end the line before a LOCUS line starting in [at, at + Block).
-    // The next line feed at or after From_Lf that a LOCUS field follows: found
-    // by its 'L', which sequence lines (lower case, as a rule) seldom hold.
-    const auto next = [&](std::size_t from_lf) {
-      for (std::size_t at_l = from_lf + 1; at_l < text.size(); ++at_l) {
-        const void* l = std::memchr(text.data() + at_l, 'L', text.size() - at_l);
-        if (l == nullptr) break;
-        at_l = static_cast<std::size_t>(static_cast<const char*>(l) - text.data());
-        if (text.compare(at_l - 1, Locus_Field.size(), Locus_Field) == 0) return at_l - 1;
-      }
-      return text.npos;
-    };
-    for (std::size_t lf = next(static_cast<std::size_t>(at - 1 - first)); lf != text.npos; lf = next(lf + 1)) {
-      const std::int64_t start = first + static_cast<std::int64_t>(lf) + 1;
-      if (start < from) continue;
-      if (start >= at + block || start >= limit) break;
-      // More than the keyword field before the line end (one carriage return
-      // before it is no character of the line).
-      const std::size_t more = lf + Locus_Field.size();
-      if (more >= text.size() || text[more] == '\n' ||
-          (text[more] == '\r' && (more + 1 >= text.size() || text[more + 1] == '\n')))
-        continue;
-      const std::size_t before = lf == 0 ? text.npos : text.rfind('\n', lf - 1);
-      const std::size_t line = before != text.npos ? before + 1 : first == 0 ? 0 : text.npos;
-      if (line != text.npos && lf >= line + 2 && text.compare(line, 2, "//") == 0) return start;
-    }
+    const std::size_t start = Record_Start_In(text, static_cast<std::size_t>(from > first ? from - first : 0),
+                                              static_cast<std::size_t>(std::min(at + block, limit) - first),
+                                              first == 0);
+    if (start != text.npos) return first + static_cast<std::int64_t>(start);
     if (static_cast<std::size_t>(n) < wanted) break;
   }
   return -1;
@@ -358,16 +376,19 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     }
     chunk.components = components;
     const std::int64_t chunk_size = static_cast<std::int64_t>(settings.chunk_size);
-    if (file.size - begin >= 2 * chunk_size)
-      chunk.end = Find_Record_Start(fd, begin + chunk_size, file.size, search_buffer);
-    begin = chunk.end;
-    const std::int64_t length = (chunk.end == File_Range_Source::To_The_End ? file.size : chunk.end) - chunk.begin;
-    if (length > static_cast<std::int64_t>(settings.longest_chunk)) {
-      // Too long to hold: converted here as it is read, after all before it.
-      while (written < next) step();
-      convert_to_output(chunk);
-      continue;
+    if (file.size - begin >= 2 * chunk_size) {
+      const std::int64_t longest = begin + static_cast<std::int64_t>(settings.longest_chunk);
+      chunk.end = Find_Record_Start(fd, begin + chunk_size, std::min(longest, file.size), search_buffer);
+      if (chunk.end == -1) {
+        // One long record: converted here as it is read, after all before
+        // it, up to the first record start past the longest chunk.
+        while (written < next) step();
+        std::tie(lines, offset) = reader.Convert(chunk, state, components, writer, lines, longest);
+        begin = reader.Was_Cut() ? offset : File_Range_Source::To_The_End;
+        continue;
+      }
     }
+    begin = chunk.end;
     while (next - written >= settings.chunks_in_flight) step();
     given.emplace(next, chunk);
     workers.Submit(next++, chunk);

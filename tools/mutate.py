@@ -255,6 +255,8 @@ MUTANTS = [
     ("pipeline/chunked_reader.cc", "text[more] == '\\n' ||", "", "a chunk cut at a bare LOCUS line"),
     ("pipeline/chunked_reader.cc", "    lines += result.lines;\n", "", "line numbers of later chunks counted from the wrong line"),
     ("pipeline/chunked_reader.cc", "  ::lseek(fd, offset, SEEK_SET);\n", "", "standard input read again after a chunked conversion"),
+    ("pipeline/chunked_reader.cc", "begin = reader.Was_Cut() ? offset : File_Range_Source::To_The_End;", "begin = File_Range_Source::To_The_End;", "the records after a long one lost"),
+    ("input/file_range_source.cc", "        n = static_cast<ssize_t>(at);\n", "", "a long record's reading not cut where the next chunk begins"),
 ]
 
 

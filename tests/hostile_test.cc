@@ -2,6 +2,7 @@
 // memory should hold and cut short while it is read, and standard streams that
 // are closed, full or gone.
 #include <fcntl.h>
+#include <sched.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -39,31 +40,45 @@ TEST(Hostile, HundredMegabyteLineCutWhileRead) {
   std::string bases;
   for (int k = 0; k < 25; ++k) bases += "acgt";
   const std::string head = Record("A1").substr(0, Record("A1").find("ORIGIN\n") + 7);
-  {
-    std::ofstream file(box.Path("seq.gb"), std::ios::binary);
-    file << head;
-    for (int k = 0; k < 1 << 20; ++k) file << bases;
+  // Read on every processor (stretches of the file side by side) and on one
+  // (one read after another): the run inherits this thread's affinity.
+  cpu_set_t every, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof every, &every), 0);
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &every)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  for (const cpu_set_t* cpus : {&every, &one}) {
+    {
+      std::ofstream file(box.Path("seq.gb"), std::ios::binary);
+      file << head;
+      for (int k = 0; k < 1 << 20; ++k) file << bases;
+    }
+    int out[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    ASSERT_EQ(sched_setaffinity(0, sizeof *cpus, cpus), 0);
+    const pid_t pid = box.Start({"-m", "d.m4", "seq.gb"}, -1, out[1], box.Open("err", true));
+    ASSERT_EQ(sched_setaffinity(0, sizeof every, &every), 0);
+    int pending = 0;
+    ASSERT_TRUE(Within_10_Seconds([&] {
+      return ioctl(out[0], FIONREAD, &pending) == 0 && pending > fcntl(out[0], F_GETPIPE_SZ) / 2;
+    }));
+    EXPECT_EQ(box.Read("d.m4"), kDefs);
+    ASSERT_EQ(truncate(box.Path("seq.gb").c_str(), head.size() + (1 << 19) * 100 + 20), 0);
+    std::string taken, expected = ">A1\n";
+    char buffer[65536];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
+    close(out[0]);
+    const auto [status, peak_kb] = Sandbox::Wait(pid);
+    // Peak memory counts the pages a child shares with this process until exec.
+    EXPECT_EQ(std::tuple(status, peak_kb < 64 * 1024, box.Read("err")),
+              std::tuple(1, true, Fatal("TARVELO.READ_FILE.READ_ERROR",
+                                        "seq.gb: the file was cut short while it was read")));
+    for (int k = 0; k < 1 << 19; ++k) expected += bases + "\n";
+    EXPECT_TRUE(taken == expected) << taken.size() << " bytes";
   }
-  int out[2];
-  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-  const pid_t pid = box.Start({"-m", "d.m4", "seq.gb"}, -1, out[1], box.Open("err", true));
-  int pending = 0;
-  ASSERT_TRUE(Within_10_Seconds([&] {
-    return ioctl(out[0], FIONREAD, &pending) == 0 && pending > fcntl(out[0], F_GETPIPE_SZ) / 2;
-  }));
-  EXPECT_EQ(box.Read("d.m4"), kDefs);
-  ASSERT_EQ(truncate(box.Path("seq.gb").c_str(), head.size() + (1 << 19) * 100 + 20), 0);
-  std::string taken, expected = ">A1\n";
-  char buffer[65536];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
-  close(out[0]);
-  const auto [status, peak_kb] = Sandbox::Wait(pid);
-  // Peak memory counts the pages a child shares with this process until exec.
-  EXPECT_EQ(std::tuple(status, peak_kb < 64 * 1024, box.Read("err")),
-            std::tuple(1, true, Fatal("TARVELO.READ_FILE.READ_ERROR",
-                                      "seq.gb: the file was cut short while it was read")));
-  for (int k = 0; k < 1 << 19; ++k) expected += bases + "\n";
-  EXPECT_TRUE(taken == expected) << taken.size() << " bytes";
   // While opening a FIFO waits for a writer, all that comes before is written.
   ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);
   const pid_t fifo_run =

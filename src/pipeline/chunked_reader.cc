@@ -334,7 +334,8 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
 
   // The calling thread converts too: the chunk to be written next straight
   // to the output, others into memory while it waits.
-  Chunk_Workers workers(file, settings.workers - 1, settings.chunk_size + settings.chunk_size / 4);
+  Chunk_Workers workers(file, std::max<std::size_t>(settings.workers, 1) - 1,
+                        settings.chunk_size + settings.chunk_size / 4);
   Chunk_Converter converter(file);
   std::map<std::size_t, Chunk> given;  // the chunks not yet written, by number
   std::size_t next = 0, written = 0;

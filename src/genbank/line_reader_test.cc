@@ -18,6 +18,7 @@ TEST(LineReader, FlushesBeforeEveryReadThatMayBlock) {
   std::string_view line;
   while (!reader.At_End() && reader.Next_Line(line)) ++lines;
   EXPECT_EQ(flushes, "0 1 3 ");
+  EXPECT_FALSE(reader.Next_Line(line));  // nothing left: no line, not even an empty one
 }
 
 }  // namespace

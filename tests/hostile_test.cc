@@ -67,17 +67,24 @@ TEST(Hostile, HundredMegabyteLineCutWhileRead) {
     }));
     EXPECT_EQ(box.Read("d.m4"), kDefs);
     ASSERT_EQ(truncate(box.Path("seq.gb").c_str(), head.size() + (1 << 19) * 100 + 20), 0);
-    std::string taken, expected = ">A1\n";
+    // The output is checked as it comes, not held: memory that this process
+    // holds counts in the peak of the next run it starts.
+    const std::string head_line = ">A1\n", line = bases + "\n";
+    std::size_t taken = 0;
+    bool as_expected = true;
     char buffer[65536];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) taken.append(buffer, n);
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0; taken += n)
+      for (ssize_t k = 0; k < n; ++k) {
+        const std::size_t at = taken + k;
+        as_expected &= buffer[k] == (at < head_line.size() ? head_line[at] : line[(at - head_line.size()) % line.size()]);
+      }
     close(out[0]);
     const auto [status, peak_kb] = Sandbox::Wait(pid);
     // Peak memory counts the pages a child shares with this process until exec.
     EXPECT_EQ(std::tuple(status, peak_kb < 64 * 1024, box.Read("err")),
               std::tuple(1, true, Fatal("TARVELO.READ_FILE.READ_ERROR",
                                         "seq.gb: the file was cut short while it was read")));
-    for (int k = 0; k < 1 << 19; ++k) expected += bases + "\n";
-    EXPECT_TRUE(taken == expected) << taken.size() << " bytes";
+    EXPECT_TRUE(as_expected && taken == head_line.size() + line.size() * (1 << 19)) << taken << " bytes";
   }
   // While opening a FIFO waits for a writer, all that comes before is written.
   ASSERT_EQ(mkfifo(box.Path("fifo").c_str(), 0600), 0);

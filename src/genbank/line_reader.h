@@ -92,8 +92,16 @@ class Line_Reader {
     return false;
   }
 
-  // The undelivered bytes; Sequence_Lines_Reach bytes past them are readable.
-  std::string_view Buffered() const { return std::string_view(buffer_.get() + begin_, Available()); }
+  // The undelivered bytes, less a line feed alone at their end (after a line
+  // feed, or a split line's first piece), which is an empty line or the
+  // input's final terminator as only the next read tells. Sequence_Lines_Reach
+  // bytes past them are readable.
+  std::string_view Buffered() const {
+    const char* const start = buffer_.get() + begin_;
+    std::size_t n = Available();
+    if (n > 0 && start[n - 1] == '\n' && (n == 1 || start[n - 2] == '\n')) --n;
+    return std::string_view(start, n);
+  }
   // Takes the first N bytes of Buffered(), which end with a line feed and hold
   // Line_Feeds of them (the first may end the current physical line).
   void Skip_Lines(std::size_t n, std::size_t line_feeds) {

@@ -330,13 +330,7 @@ class Scanner {
   // which no rule below touches, at once; false when the next line needs the
   // rules below.
   bool Ordinary_Sequence_Lines() {
-    std::string_view bytes = input_.Buffered();
-    // A line feed alone at the end of the buffered bytes (after a line feed,
-    // or after the first piece of a long line) is the end of the input when
-    // nothing follows it, and an empty line when something does: the line
-    // by line path, which reads on to tell, takes it.
-    if (!bytes.empty() && bytes.back() == '\n' && (bytes.size() == 1 || bytes[bytes.size() - 2] == '\n'))
-      bytes.remove_suffix(1);
+    const std::string_view bytes = input_.Buffered();
     if (bytes.empty()) return false;
     const Sequence_Run run = sink_.Sequence_Lines(bytes);
     if (run.consumed == 0) return false;

@@ -1,5 +1,5 @@
-// Random sequence sections for the tests of the sequence-line kernels and of
-// their use by the writer.
+// Random sequence sections, and the ways an input can end, for the tests of
+// the sequence-line kernels and of every path that uses them.
 #pragma once
 
 #include <random>
@@ -17,6 +17,15 @@ inline const std::vector<std::string> Odd_Lines = {
     " " + std::string(98, 'a') + "\n", " " + std::string(99, 'a') + "\n", " " + std::string(100, 'a') + "\n",
     " " + std::string(99, 'a') + " acgt\n",
     " " + std::string(97, 'a') + "\r\n", " " + std::string(98, 'a') + "\r\n", std::string(99, ' ') + "\n"};
+
+// Every way a sequence section can end an input: with or without "//", with
+// a final empty line, after a line of 100 characters or a longer one, without
+// a final line feed, after a carriage return.
+inline const std::vector<std::string> Input_Endings = {
+    "", "\n", "\n\n", "\r\n", "\n\r", " ac", " ac\n", " ac\n\n", " ac\n\n\n", " ac\r\n\n",
+    "//", "//\n", "//\n\n", "//\n \n", std::string(100, 'a'), std::string(100, 'a') + "\n",
+    std::string(100, 'a') + "\n\n", std::string(99, 'a') + "\r\n", std::string(150, 'a') + "\n\n",
+    std::string(200, 'c') + "\n", " " + std::string(98, 'a') + "\n\n"};
 
 // Ordinary sequence lines (a blank, then up to 98 characters of every kind)
 // with the odd lines mixed in.

@@ -46,15 +46,6 @@ std::string Convert(const std::string& text, std::size_t chunk, const Run_Config
   return result + failure;
 }
 
-// Every way a sequence section can end an input: with or without "//", with
-// a final empty line, after a line of 100 characters or a longer one, without
-// a final line feed, after a carriage return.
-const std::vector<std::string> Input_Endings = {
-    "", "\n", "\n\n", "\r\n", "\n\r", " ac", " ac\n", " ac\n\n", " ac\n\n\n", " ac\r\n\n",
-    "//", "//\n", "//\n\n", "//\n \n", std::string(100, 'a'), std::string(100, 'a') + "\n",
-    std::string(100, 'a') + "\n\n", std::string(99, 'a') + "\r\n", std::string(150, 'a') + "\n\n",
-    std::string(200, 'c') + "\n", " " + std::string(98, 'a') + "\n\n"};
-
 // Runs of ordinary sequence lines taken at once give the output of the same
 // lines taken one by one with the portable kernels, at every kernel level:
 // with every kind of line that ends a run, records without "//", LOCUS inside
@@ -72,7 +63,7 @@ TEST(RecordWriter, RunsOfSequenceLinesGiveTheOutputOfSingleLinesAtEveryLevel) {
     }
     if (random() % 5 == 0) text += "  ORGANISM  o\n            a;\n";
     if (random() % 3 == 0) text.resize(random() % (text.size() + 1));
-    if (random() % 2 == 0) text += Input_Endings[random() % Input_Endings.size()];
+    if (random() % 2 == 0) text += Test_Lines::Input_Endings[random() % Test_Lines::Input_Endings.size()];
     const std::size_t chunk = random() % 4 == 0 ? std::string::npos : 1 + random() % 300;
     const std::size_t capacity = random() % 2 == 0 ? Output_Stream::Default_Capacity : 16 * 1024 + 100;
     Run_Configuration config;

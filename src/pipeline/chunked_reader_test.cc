@@ -114,6 +114,12 @@ TEST(ChunkedReader, GivesTheOutputOfOneThreadWhateverTheChunks) {
     if (random() % 6 == 0) text.resize(random() % (text.size() + 1));
     // An input that ends inside the taxonomy lines fails with its line number.
     if (random() % 8 == 0) text += "LOCUS       Z9\n  ORGANISM  Bos taurus\n            Eukaryota;\n";
+    // An input that ends in every way a sequence section can, in its last
+    // record's sequence or after it.
+    if (random() % 4 == 0) {
+      if (text.ends_with("//\n") && random() % 2 == 0) text.resize(text.size() - 3);
+      text += Test_Lines::Input_Endings[random() % Test_Lines::Input_Endings.size()];
+    }
     if (random() % 20 == 0) text.replace(random() % text.size(), 1, "\n/");  // an accession m4 refuses
     ASSERT_EQ(ftruncate(fd, 0), 0);
     ASSERT_EQ(pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));

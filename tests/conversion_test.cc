@@ -1,7 +1,5 @@
 // End-to-end: records to FASTA, the inputs in command-line order, compressed
 // or not, and how an input that cannot be opened, read or converted ends the run.
-#include <sched.h>
-
 #include <string>
 #include <vector>
 
@@ -94,20 +92,13 @@ TEST(Conversion, EveryProcessorGivesWhatOneGives) {
   const std::vector<Args> runs = {
       {"many.gb"}, {"-t", "-l", "af", "-", "-"}, {"-m", "d.m4", "-l", "ia", "many.gb", "a.gb"},
       {"bad.gb", "a.gb"}, {"-o", "bad.gb"}, {"cut.gb"}, {"long.gb"}};
-  cpu_set_t every, one;
-  ASSERT_EQ(sched_getaffinity(0, sizeof every, &every), 0);
-  CPU_ZERO(&one);
-  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
-    if (CPU_ISSET(cpu, &every)) {
-      CPU_SET(cpu, &one);
-      break;
-    }
   for (const Args& args : runs) {
     const Run_Result on_every = box.Run(args, many);
-    // The run inherits the affinity of this thread.
-    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
-    const Run_Result on_one = box.Run(args, many);
-    ASSERT_EQ(sched_setaffinity(0, sizeof every, &every), 0);
+    Run_Result on_one;
+    {
+      const On_One_Processor one;
+      on_one = box.Run(args, many);
+    }
     // Compared whole, but shown short: the outputs are megabytes long.
     EXPECT_TRUE(on_one == on_every) << testing::PrintToString(args) << ": " << on_one.out.size() << " bytes, "
                                     << on_one.status << " " << on_one.err << " / " << on_every.out.size()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sched.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -57,6 +59,30 @@ inline std::string Record(const std::string& accession) {
 inline std::string Fasta(const std::string& label) {
   return ">" + label + "\ngatcctccatatacaacggt\n";
 }
+
+// While it lives, this thread runs on the first of its processors only, and
+// so does every run it starts (a child inherits the affinity): the program
+// then converts on one thread.
+class On_One_Processor {
+ public:
+  On_One_Processor() {
+    if (sched_getaffinity(0, sizeof every_, &every_) != 0) throw std::runtime_error("sched_getaffinity");
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+      if (CPU_ISSET(cpu, &every_)) {
+        CPU_SET(cpu, &one);
+        break;
+      }
+    if (sched_setaffinity(0, sizeof one, &one) != 0) throw std::runtime_error("sched_setaffinity");
+  }
+  ~On_One_Processor() { sched_setaffinity(0, sizeof every_, &every_); }
+  On_One_Processor(const On_One_Processor&) = delete;
+  On_One_Processor& operator=(const On_One_Processor&) = delete;
+
+ private:
+  cpu_set_t every_;
+};
 
 // Files (of the sandbox, or absolute) for the standard streams; "" is closed.
 struct Streams {

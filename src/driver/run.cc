@@ -89,7 +89,7 @@ class Run {
   }
 
   int Convert(std::string_view command_name, std::vector<std::string>& args) {
-    Parse_Arguments(args, config_, components_);
+    Parse_Arguments(args, config_, state_.Components);
     if (args.empty()) {
       Write_All(streams_.err, Usage_Text(command_name));
       return 1;
@@ -100,7 +100,7 @@ class Run {
       Create_Definitions_File(args);
       config_.Taxon_Prefix = !config_.Label_List.empty() && config_.Label_List[0] == 'i';
     }
-    Record_Writer writer(config_, components_, out_, m4_file_.get());
+    Record_Writer writer(config_, state_.Components, out_, m4_file_.get());
     for (const std::string& arg : args) Traverse(arg, writer);
     // A record may go on from one input into the next, but not past the last:
     // an input cut short (a download that broke off) is no complete run.
@@ -166,13 +166,13 @@ class Run {
         (::fcntl(streams_.in, F_GETFL) & O_ACCMODE) == O_WRONLY)
       return Read_Standard_Input(writer);
     Refuse_Written_File(*st, arg);
-    To_Lc(Textutils::Basename(arg), config_, components_['f']);
+    To_Lc(Textutils::Basename(arg), config_, state_.Components['f']);
     Read_Input(fd.Get(), arg, writer);
   }
 
   void Read_Standard_Input(Record_Writer& writer) {
     if (standard_input_) Refuse_Written_File(*standard_input_, "standard input");
-    components_['f'] = Stdin_Name;
+    state_.Components['f'] = Stdin_Name;
     Read_Input(streams_.in, "standard input", writer);
   }
 
@@ -193,10 +193,10 @@ class Run {
     // every processor; the first bytes, read to tell the format, are read
     // again.
     if (cut && !source->Decodes() && ::lseek(fd, start, SEEK_SET) == start)
-      return Read_File_In_Chunks(fd, name, chunks_, state_, config_, components_, writer, out_, m4_file_.get());
+      return Read_File_In_Chunks(fd, name, chunks_, state_, config_, writer, out_, m4_file_.get());
     Line_Reader reader(*source, flush_output);
     try {
-      Read_File(reader, state_, config_, components_, writer);
+      Read_File(reader, state_, config_, writer);
     } catch (const Write_Error&) {
       throw;  // an output that fails (a closed pipe) ends the run at once
     } catch (const Failure&) {
@@ -211,8 +211,7 @@ class Run {
   Run_Streams streams_;
   Chunk_Settings chunks_;
   Run_Configuration config_;
-  Label_Components components_;
-  Reader_State state_;
+  Reader_State state_;  // the label values included
   Output_Stream out_;
   std::unique_ptr<Output_Stream> m4_file_;
   std::string last_input_;  // the name of the input read last, for messages

@@ -17,6 +17,8 @@ class Label_Components {
 
   static constexpr bool Is_Letter(char c) { return c >= 'a' && c <= 'z'; }
 
+  bool operator==(const Label_Components&) const = default;
+
  private:
   static std::size_t Index(char letter) { return static_cast<std::size_t>(letter - 'a'); }
   std::array<std::string, 26> value_;

@@ -261,9 +261,8 @@ bool Is_Locus_Line(std::string_view line) {
 
 class Scanner {
  public:
-  Scanner(Line_Reader& input, Reader_State& state, const Run_Configuration& config,
-          Label_Components& components, Record_Sink& sink)
-      : input_(input), state_(state), config_(config), components_(components), sink_(sink) {
+  Scanner(Line_Reader& input, Reader_State& state, const Run_Configuration& config, Record_Sink& sink)
+      : input_(input), state_(state), config_(config), components_(state.Components), sink_(sink) {
     for (char letter : config_.Label_List) Wanted(letter) = true;
     if (config_.M4_Mode) Wanted('a') = true;
     for (char letter : Record_Letters)
@@ -414,7 +413,7 @@ class Scanner {
   // only when a label uses it, and without the leading whitespace that the
   // trimming below would drop anyway.
   void Read_Taxonomy() {
-    std::string& taxonomy = state_.Taxonomy;
+    std::string& taxonomy = taxonomy_;
     taxonomy.clear();
     const bool wanted = Wanted('t');
     std::string_view line;
@@ -468,6 +467,7 @@ class Scanner {
   Label_Components& components_;
   Record_Sink& sink_;
   std::string scratch_;
+  std::string taxonomy_;  // the lineage lines being gathered: the one value that grows
   std::array<bool, 256> wanted_{};
   std::string shown_record_letters_;  // the Record_Letters that the output shows
   Qualifier_Table qualifier_slots_ = Qualifier_Slots;
@@ -488,7 +488,6 @@ std::string End_Message(const std::string& input_name, std::size_t line_number) 
 End_Error::End_Error(const std::string& input_name, std::size_t line_number)
     : Failure("TARVELO.READ_FILE.END_ERROR", End_Message(input_name, line_number)) {}
 
-void Read_File(Line_Reader& input, Reader_State& state, const Run_Configuration& config,
-               Label_Components& components, Record_Sink& sink) {
-  Scanner(input, state, config, components, sink).Run();
+void Read_File(Line_Reader& input, Reader_State& state, const Run_Configuration& config, Record_Sink& sink) {
+  Scanner(input, state, config, sink).Run();
 }

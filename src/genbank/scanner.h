@@ -33,16 +33,21 @@ class Record_Sink {
   }
 };
 
-// The reader's state. It belongs to the run: nothing of it is reset between
-// inputs, so an input that ends inside a record leaves its successor to be
-// tested against that position.
+// All that the reader carries from one line to the next: where it stands in
+// a record and the values of the label letters. It belongs to the run:
+// nothing of it is reset between inputs, so an input that ends inside a
+// record leaves its successor to be tested against that position. One value,
+// to be copied and compared: a conversion that starts from a copy and ends
+// in an equal state has done what reading on from the original would have.
 struct Reader_State {
   Position_Type Position = Position_Type::STOP;
   bool Authors_Seen = false;
   bool Journal_Seen = false;
   // A LOCUS line has begun a record that no "//" line has ended yet.
   bool Record_Open = false;
-  std::string Taxonomy;  // the lineage lines being gathered: the one value that grows
+  Label_Components Components;
+
+  bool operator==(const Reader_State&) const = default;
 };
 
 // The end of an input inside the taxonomy lines that follow ORGANISM.
@@ -54,5 +59,4 @@ class End_Error : public Failure {
 // Reads Input to its end. Throws Genbank_Format_Error for a keyword out of
 // order (with Format_Check on), End_Error for an input that ends inside the
 // taxonomy lines, and whatever the sink or the input throws.
-void Read_File(Line_Reader& input, Reader_State& state, const Run_Configuration& config,
-               Label_Components& components, Record_Sink& sink);
+void Read_File(Line_Reader& input, Reader_State& state, const Run_Configuration& config, Record_Sink& sink);

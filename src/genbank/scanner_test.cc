@@ -19,21 +19,22 @@ namespace {
 std::string Scan(const std::vector<std::string>& inputs, const Run_Configuration& config) {
   struct Transcript : Record_Sink {
     const Run_Configuration* config;
-    Label_Components c;
+    const Label_Components* c;
     std::string log;
     void Print_Label() override {
-      for (char letter : config->Label_List) log += std::string(1, letter) + "=" + c[letter] + "|";
+      for (char letter : config->Label_List) log += std::string(1, letter) + "=" + (*c)[letter] + "|";
       log += "\n";
     }
     void Sequence_Line(std::string_view line) override { log.append("  ").append(line) += "\n"; }
   } t;
   t.config = &config;
   Reader_State state;
+  t.c = &state.Components;
   try {
     for (const std::string& text : inputs) {
       String_Source source(text, "in.gb");
       Line_Reader reader(source);
-      Read_File(reader, state, config, t.c, t);
+      Read_File(reader, state, config, t);
     }
   } catch (const Failure& f) {
     t.log += f.Full_Name() + " : " + f.Message();

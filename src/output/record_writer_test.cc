@@ -27,15 +27,14 @@ std::string Convert(const std::string& text, std::size_t chunk, const Run_Config
   };
   const int fd = memfd_create("out", 0);
   Output_Stream out(fd, "out", capacity);
-  Label_Components components;
   Reader_State state;
-  Record_Writer writer(config, components, out, nullptr, Kernels_Of(level));
+  Record_Writer writer(config, state.Components, out, nullptr, Kernels_Of(level));
   One_By_One lines(writer);
   std::string failure;
   try {
     String_Source source(text, "in.gb", chunk);
     Line_Reader reader(source);
-    Read_File(reader, state, config, components, whole_runs ? static_cast<Record_Sink&>(writer) : lines);
+    Read_File(reader, state, config, whole_runs ? static_cast<Record_Sink&>(writer) : lines);
   } catch (const Failure& f) {
     failure = f.Full_Name() + " : " + f.Message();
   }

@@ -33,7 +33,6 @@ struct Chunk {
   // of an input), rather than the state at a record boundary.
   bool exact = false;
   Reader_State state;
-  Label_Components components;
 };
 
 // What a worker made of a chunk.
@@ -41,7 +40,6 @@ struct Converted {
   std::exception_ptr failure;
   Output_Stream::Collected out, m4;
   Reader_State state;
-  Label_Components components;
   std::size_t lines = 0;
   std::int64_t end_offset = 0;
 };
@@ -93,12 +91,11 @@ class Chunk_Reader {
   explicit Chunk_Reader(const File& file)
       : file_(file), source_(file.fd, file.name, 0, 0, file.size), reader_(source_) {}
 
-  // Converts Chunk from State with Writer (whose components are Components),
-  // counting lines after Lines_Before, and ending at the first record start
-  // at or after Cut_After when that is not negative; returns the lines
-  // counted and where reading ended.
-  std::pair<std::size_t, std::int64_t> Convert(const Chunk& chunk, Reader_State& state,
-                                               Label_Components& components, Record_Writer& writer,
+  // Converts Chunk from State with Writer (which writes with State's label
+  // values), counting lines after Lines_Before, and ending at the first
+  // record start at or after Cut_After when that is not negative; returns
+  // the lines counted and where reading ended.
+  std::pair<std::size_t, std::int64_t> Convert(const Chunk& chunk, Reader_State& state, Record_Writer& writer,
                                                std::size_t lines_before, std::int64_t cut_after = -1) {
     source_.Set_Range(chunk.begin, chunk.end);
     // A record longer than this is one of a few in its file (a chromosome):
@@ -109,7 +106,7 @@ class Chunk_Reader {
         return Record_Start_In(bytes, from, bytes.size(), begins_file);
       });
     reader_.Restart(lines_before);
-    Read_File(reader_, state, file_.config, components, writer);
+    Read_File(reader_, state, file_.config, writer);
     return {reader_.Line_Number(), source_.Offset()};
   }
   // Whether the last conversion ended at a record start it found.
@@ -125,18 +122,17 @@ class Chunk_Reader {
 class Chunk_Converter {
  public:
   explicit Chunk_Converter(const File& file)
-      : reader_(file), writer_(file.config, components_, out_, file.config.M4_Mode ? &m4_ : nullptr) {}
+      : reader_(file), writer_(file.config, state_.Components, out_, file.config.M4_Mode ? &m4_ : nullptr) {}
 
   // Converts Chunk from the state it assumes, into buffers from New_Buffer
   // (the output) and Spare (the definitions, which may start empty).
   Converted Convert(const Chunk& chunk, const std::function<Output_Stream::Collected()>& spare,
                     const std::function<Output_Stream::Collected()>& new_buffer) {
     Converted result;
-    result.state = chunk.state;
     try {
-      components_ = chunk.components;
-      std::tie(result.lines, result.end_offset) = reader_.Convert(chunk, result.state, components_, writer_, 0);
-      result.components = components_;
+      state_ = chunk.state;
+      std::tie(result.lines, result.end_offset) = reader_.Convert(chunk, state_, writer_, 0);
+      result.state = state_;
     } catch (...) {
       // What a failing chunk wrote is dropped: it is converted again.
       result.failure = std::current_exception();
@@ -149,7 +145,7 @@ class Chunk_Converter {
  private:
   Chunk_Reader reader_;
   Output_Stream out_{"chunk output"}, m4_{"chunk definitions"};
-  Label_Components components_;
+  Reader_State state_;  // the state the chunk in hand is converted in
   Record_Writer writer_;
 };
 
@@ -318,8 +314,8 @@ bool Worth_Cutting(int fd, const Chunk_Settings& settings) {
 }
 
 void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& settings, Reader_State& state,
-                         const Run_Configuration& config, Label_Components& components, Record_Writer& writer,
-                         Output_Stream& out, Output_Stream* m4_file) {
+                         const Run_Configuration& config, Record_Writer& writer, Output_Stream& out,
+                         Output_Stream* m4_file) {
   struct stat st;
   if (::fstat(fd, &st) != 0) st.st_size = 0;
   const File file{fd, name, st.st_size, config};
@@ -329,7 +325,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
   // Converts Chunk straight to the output, from the state the run is in.
   Chunk_Reader reader(file);
   const auto convert_to_output = [&](const Chunk& chunk) {
-    std::tie(lines, offset) = reader.Convert(chunk, state, components, writer, lines);
+    std::tie(lines, offset) = reader.Convert(chunk, state, writer, lines);
   };
 
   // The calling thread converts too: the chunk to be written next straight
@@ -350,8 +346,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     if (m4_file != nullptr) m4_file->Write(result.m4.View());
     out.Write(result.out.View());
     workers.Give_Back(result);
-    state = result.state;
-    components = std::move(result.components);
+    state = std::move(result.state);
     lines += result.lines;
     offset = result.end_offset;
   };
@@ -371,11 +366,14 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
   for (std::int64_t begin = offset; begin != File_Range_Source::To_The_End;) {
     Chunk chunk;
     chunk.begin = begin;
-    if (next == 0) {
-      chunk.exact = true;
+    // Later chunks begin at a record boundary, with a LOCUS line, which
+    // starts every value of a record anew; the values of the run (the
+    // input's name) are those it has now.
+    chunk.exact = next == 0;
+    if (chunk.exact)
       chunk.state = state;
-    }
-    chunk.components = components;
+    else
+      chunk.state.Components = state.Components;
     const std::int64_t chunk_size = static_cast<std::int64_t>(settings.chunk_size);
     if (file.size - begin >= 2 * chunk_size) {
       const std::int64_t longest = begin + static_cast<std::int64_t>(settings.longest_chunk);
@@ -384,7 +382,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
         // One long record: converted here as it is read, after all before
         // it, up to the first record start past the longest chunk.
         while (written < next) step();
-        std::tie(lines, offset) = reader.Convert(chunk, state, components, writer, lines, longest);
+        std::tie(lines, offset) = reader.Convert(chunk, state, writer, lines, longest);
         begin = reader.Was_Cut() ? offset : File_Range_Source::To_The_End;
         continue;
       }

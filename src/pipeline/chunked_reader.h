@@ -47,5 +47,5 @@ bool Worth_Cutting(int fd, const Chunk_Settings& settings);
 // failure at the same point of the output), and leaves the offset where
 // reading ended. Name is the input's name for messages.
 void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& settings, Reader_State& state,
-                         const Run_Configuration& config, Label_Components& components, Record_Writer& writer,
-                         Output_Stream& out, Output_Stream* m4_file);
+                         const Run_Configuration& config, Record_Writer& writer, Output_Stream& out,
+                         Output_Stream* m4_file);

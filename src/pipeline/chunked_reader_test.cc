@@ -15,13 +15,21 @@
 namespace {
 
 // Everything a conversion leaves: standard output, definitions, the failure,
-// the reader's state and the values of the label letters.
+// the reader's state (the values of the label letters included) and, after
+// a completed reading, the file's offset, for whoever reads on.
 struct Outcome {
-  std::string out, m4, failure, state;
+  std::string out, m4, failure;
+  Reader_State state;
+  off_t offset = -1;
   bool operator==(const Outcome&) const = default;
 };
 void PrintTo(const Outcome& o, std::ostream* os) {
-  *os << testing::PrintToString(std::vector<std::string>{o.out, o.m4, o.failure, o.state});
+  std::vector<std::string> shown = {o.out, o.m4, o.failure, std::to_string(static_cast<int>(o.state.Position)),
+                                    std::to_string(o.state.Authors_Seen) + std::to_string(o.state.Journal_Seen) +
+                                        std::to_string(o.state.Record_Open),
+                                    std::to_string(o.offset)};
+  for (char letter = 'a'; letter <= 'z'; ++letter) shown.push_back(o.state.Components[letter]);
+  *os << testing::PrintToString(shown);
 }
 
 // Converts the file on Fd from its start, line by line on this thread
@@ -29,29 +37,24 @@ void PrintTo(const Outcome& o, std::ostream* os) {
 Outcome Convert(int fd, const Run_Configuration& config, const Chunk_Settings* settings) {
   Outcome outcome;
   Output_Stream out("out"), m4("m4");
-  Label_Components components;
-  components['f'] = "F";
-  Reader_State state;
-  Record_Writer writer(config, components, out, config.M4_Mode ? &m4 : nullptr);
+  Reader_State& state = outcome.state;
+  state.Components['f'] = "F";
+  Record_Writer writer(config, state.Components, out, config.M4_Mode ? &m4 : nullptr);
   lseek(fd, 0, SEEK_SET);
   try {
     if (settings != nullptr) {
-      Read_File_In_Chunks(fd, "in.gb", *settings, state, config, components, writer, out, &m4);
+      Read_File_In_Chunks(fd, "in.gb", *settings, state, config, writer, out, &m4);
     } else {
       Fd_Source source(fd, "in.gb");
       Line_Reader reader(source);
-      Read_File(reader, state, config, components, writer);
+      Read_File(reader, state, config, writer);
     }
   } catch (const Failure& f) {
     outcome.failure = f.Full_Name() + " : " + f.Message();
   }
   outcome.out = out.Exchange({}).View();
   outcome.m4 = m4.Exchange({}).View();
-  outcome.state = std::to_string(static_cast<int>(state.Position)) + " " + std::to_string(state.Authors_Seen) +
-                  std::to_string(state.Journal_Seen) + std::to_string(state.Record_Open);
-  // A completed reading leaves the file's offset at its end, for whoever reads on.
-  if (outcome.failure.empty()) outcome.state += " " + std::to_string(lseek(fd, 0, SEEK_CUR));
-  for (char letter = 'a'; letter <= 'z'; ++letter) outcome.state += "|" + components[letter];
+  if (outcome.failure.empty()) outcome.offset = lseek(fd, 0, SEEK_CUR);
   return outcome;
 }
 

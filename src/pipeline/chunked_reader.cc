@@ -275,21 +275,25 @@ class Chunk_Workers {
 
 // The offset of the first record start at or after From and before Limit, or
 // -1 when there is none, or when the file cannot be read (the conversion then
-// meets the fault in order).
-std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, std::vector<char>& buffer) {
+// meets the fault in order). The bytes looked at here are read again when
+// the chunk is converted: they are read in steps growing to Longest_Step
+// bytes, so that what is read twice is not much more than the distance to
+// the start, at a few reads a chunk.
+std::int64_t Find_Record_Start(int fd, std::int64_t from, std::int64_t limit, std::int64_t longest_step,
+                               std::vector<char>& buffer) {
   constexpr std::int64_t Back = 512;  // the line before a LOCUS line, at most
   constexpr std::int64_t Ahead = 16;  // the LOCUS line's first bytes
   // Records are short as a rule: the first look is a short one.
-  std::int64_t block = 8 * 1024;
-  for (std::int64_t at = from; at < limit; at += block, block = std::min<std::int64_t>(2 * block, 256 * 1024)) {
+  std::int64_t step = std::max<std::int64_t>(longest_step / 8, 1);
+  for (std::int64_t at = from; at < limit; at += step, step = std::min(2 * step, longest_step)) {
     const std::int64_t first = std::max<std::int64_t>(at - Back, 0);
-    const std::size_t wanted = static_cast<std::size_t>(at + block + Ahead - first);
+    const std::size_t wanted = static_cast<std::size_t>(at + step + Ahead - first);
     if (buffer.size() < wanted) buffer.resize(wanted);
     const ssize_t n = ::pread(fd, buffer.data(), wanted, first);
     if (n <= 0) return -1;
     const std::string_view text(buffer.data(), static_cast<std::size_t>(n));
     const std::size_t start = Record_Start_In(text, static_cast<std::size_t>(from > first ? from - first : 0),
-                                              static_cast<std::size_t>(std::min(at + block, limit) - first),
+                                              static_cast<std::size_t>(std::min(at + step, limit) - first),
                                               first == 0);
     if (start != text.npos) return first + static_cast<std::int64_t>(start);
     if (static_cast<std::size_t>(n) < wanted) break;
@@ -377,7 +381,8 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     const std::int64_t chunk_size = static_cast<std::int64_t>(settings.chunk_size);
     if (file.size - begin >= 2 * chunk_size) {
       const std::int64_t longest = begin + static_cast<std::int64_t>(settings.longest_chunk);
-      chunk.end = Find_Record_Start(fd, begin + chunk_size, std::min(longest, file.size), search_buffer);
+      chunk.end = Find_Record_Start(fd, begin + chunk_size, std::min(longest, file.size),
+                                    std::clamp<std::int64_t>(chunk_size / 32, 64, 32 << 10), search_buffer);
       if (chunk.end == -1) {
         // One long record: converted here as it is read, after all before
         // it, up to the first record start past the longest chunk.

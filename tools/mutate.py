@@ -256,6 +256,7 @@ MUTANTS = [
     ("pipeline/chunked_reader.cc", "    lines += result.lines;\n", "", "line numbers of later chunks counted from the wrong line"),
     ("pipeline/chunked_reader.cc", "  ::lseek(fd, offset, SEEK_SET);\n", "", "standard input read again after a chunked conversion"),
     ("pipeline/chunked_reader.cc", "begin = reader.Was_Cut() ? offset : File_Range_Source::To_The_End;", "begin = File_Range_Source::To_The_End;", "the records after a long one lost"),
+    ("pipeline/chunked_reader.cc", "      chunk.state.Components = state.Components;\n", "      ;\n", "later chunks lose the values of the run (the input's name)"),
     ("input/file_range_source.cc", "        n = static_cast<ssize_t>(at);\n", "", "a long record's reading not cut where the next chunk begins"),
 ]
 

@@ -359,7 +359,7 @@ void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& 
     if (workers.Is_Converted(written)) return write();
     std::pair<std::size_t, Chunk> job;
     if (workers.Take_Waiting(job)) {
-      if (job.first != written) return workers.Convert_Here(converter, job);
+      if (job.first != written || !settings.straight_to_output) return workers.Convert_Here(converter, job);
       given.erase(written++);
       return convert_to_output(job.second);
     }

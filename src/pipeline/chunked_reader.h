@@ -30,6 +30,11 @@ struct Chunk_Settings {
   // A chunk longer than this (one long record) is converted on the calling
   // thread, as it is read, rather than held.
   std::size_t longest_chunk = 3 << 20;
+  // The calling thread converts the chunk to be written next straight to
+  // the output when no other thread has taken it. Off, every chunk goes
+  // through memory and the check of the state it assumed, whichever thread
+  // converts it: tests turn it off to meet that path on every chunk.
+  bool straight_to_output = true;
 };
 
 // The settings for this machine: a worker for each processor the process

@@ -48,9 +48,10 @@ bool Worth_Cutting(int fd, const Chunk_Settings& settings);
 
 // Reads the regular file on Fd from its offset to its end as Read_File would
 // read it through a Line_Reader (same output on Out and M4_File, through
-// Writer or as Writer would write it; same state and components; same
-// failure at the same point of the output), and leaves the offset where
-// reading ended. Name is the input's name for messages.
+// Writer or as Writer would write it; the same State, label values
+// included; the same failure at the same point of the output), and leaves
+// the offset where reading ended. Writer writes with State's label values
+// and into Out and M4_File. Name is the input's name for messages.
 void Read_File_In_Chunks(int fd, const std::string& name, const Chunk_Settings& settings, Reader_State& state,
                          const Run_Configuration& config, Record_Writer& writer, Output_Stream& out,
                          Output_Stream* m4_file);

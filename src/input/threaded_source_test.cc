@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compressed_samples.h"
@@ -117,17 +118,63 @@ TEST(ThreadedSource, BgzfBlocksSideBySideDeliverWhatOneAfterAnotherDoes) {
   for (const std::string& bytes : inputs)
     for (std::size_t workers : {1, 3}) {
       const std::size_t unit = Compressed_Source::Unit_Size, capacity = 256 * 1024;
-      Bgzf_Source parallel(std::make_unique<String_Source>(bytes, "x.gz", 10000), workers, unit);
+      Parallel_Source parallel(std::make_unique<String_Source>(bytes, "x.gz", 10000), Parallel_Source::Bgzf_Blocks,
+                               workers, unit);
       EXPECT_EQ(Transcript(parallel, capacity), Transcript(*Sequential(bytes, New_Gzip_Decoder, unit), capacity))
           << workers;
       for (std::size_t reads : {0, 1, 9, 30, 100}) {
-        Bgzf_Source checked(std::make_unique<String_Source>(bytes, "x.gz"), workers, unit);
+        Parallel_Source checked(std::make_unique<String_Source>(bytes, "x.gz"), Parallel_Source::Bgzf_Blocks,
+                                workers, unit);
         EXPECT_EQ(Check_After(checked, reads, capacity),
                   Check_After(*Sequential(bytes, New_Gzip_Decoder, unit), reads, capacity))
             << workers << " " << reads;
       }
     }
 }
+
+#ifdef TARVELO_WITH_ZSTD
+// zstd frames side by side: the same as one after another, with frames that
+// state their content size and frames that do not, empty and skippable
+// frames, frames too large for a job (jobs of 2 MiB and of 8 KiB), a window
+// too large, damage anywhere, a file cut anywhere; read a unit or more at a
+// time, through rings of one slot or more once decoding goes on in order.
+TEST(ThreadedSource, ZstdFramesSideBySideDeliverWhatOneAfterAnotherDoes) {
+  std::minstd_rand random;
+  const auto sized = [](const std::string& text) {
+    return Filter(("zstd -c -q -1 --check --stream-size=" + std::to_string(text.size())).c_str(), text);
+  };
+  const std::string skippable = "\x5a\x2a\x4d\x18\4\0\0\0abcd"s;
+  std::string frames = skippable;
+  for (int k = 0; k < 12; ++k) {
+    const std::string text = Bases(k % 5 == 3 ? 0 : 1 + random() % 400, random);
+    frames += (k % 2 == 0 ? sized(text) : Filter("zstd -c -q -1 --check", text)) + (k % 4 == 1 ? skippable : "");
+  }
+  const std::string large = sized(Bases(2000, random)), too_large_window = "\x28\xb5\x2f\xfd\0\x89\1\0\0"s;
+  std::string dictionary = sized(Bases(20, random));
+  dictionary[4] |= 1;
+  std::vector<std::string> inputs = Variants(frames);
+  for (const std::string& middle : {large, too_large_window, dictionary, skippable + skippable})
+    inputs.push_back(frames + middle + frames);
+  const Parallel_Source::Format small_jobs{Parallel_Source::Zstd_Frames.find, New_Zstd_Decoder, 8 * 1024, 2, 1};
+  for (const Parallel_Source::Format* format : {&Parallel_Source::Zstd_Frames, &small_jobs})
+    for (const std::string& bytes : inputs)
+      for (const auto& [workers, unit, slots] : std::vector<std::tuple<int, std::size_t, int>>{
+               {1, 64 * 1024, 1}, {2, 997, 2}, {3, Compressed_Source::Unit_Size, 8}}) {
+        const std::size_t capacity = unit + 100;
+        const auto parallel = [&](std::size_t chunk) {
+          return std::make_unique<Parallel_Source>(std::make_unique<String_Source>(bytes, "x.gz", chunk), *format,
+                                                   workers, unit, slots);
+        };
+        EXPECT_EQ(Transcript(*parallel(5000), capacity),
+                  Transcript(*Sequential(bytes, New_Zstd_Decoder, unit), capacity))
+            << workers << " " << unit;
+        for (std::size_t reads : {0, 1, 9, 30})
+          EXPECT_EQ(Check_After(*parallel(std::string::npos), reads, capacity),
+                    Check_After(*Sequential(bytes, New_Zstd_Decoder, unit), reads, capacity))
+              << workers << " " << unit << " " << reads;
+      }
+}
+#endif
 
 // A compressed regular file opened with threads or without: the same.
 TEST(ThreadedSource, OpenSourceDecompressesARegularFileAlikeWithAnyNumberOfThreads) {

@@ -47,6 +47,21 @@ class Zstd_Decoder final : public Decoder {
     if (error_ == ZSTD_error_memory_allocation) throw std::bad_alloc();
     return CORRUPT;
   }
+  // Straight into the room for the text, without the window buffer that
+  // streaming copies the text through.
+  Status Decode_Whole(Buffers& io) override {
+    const std::size_t made = ZSTD_decompressDCtx(context_, io.out, io.out_size, io.in, io.in_size);
+    if (ZSTD_isError(made)) {
+      error_ = ZSTD_getErrorCode(made);
+      if (error_ == ZSTD_error_memory_allocation) throw std::bad_alloc();
+      return CORRUPT;
+    }
+    io.in += io.in_size;
+    io.in_size = 0;
+    io.out += made;
+    io.out_size -= made;
+    return STREAM_END;
+  }
   std::string What() const override {
     switch (error_) {
       case ZSTD_error_prefix_unknown: return "not a zstd frame header";

@@ -320,6 +320,8 @@ bool Parallel_Source::Read_More() {
     pending_at_ = 0;
   }
   const std::size_t held = pending_.size();
+  // Room for a job's pieces, and one read more, taken once.
+  if (pending_.capacity() < held + Read_Size) pending_.reserve(std::max(held, format_.job_size) + Read_Size);
   pending_.resize(held + Read_Size);
   std::size_t n = 0;
   try {

@@ -124,17 +124,12 @@ TEST(CompressedSource, DeliversAStreamsTextInUnits) {
     std::string compressed, expected;
   };
   for (const Case& c : std::vector<Case>{
-           {member, kUnits},
-           {member + member, kUnits + kUnits},
-           {member + damaged, kUnits + "1000 1000 " + kCorrupt + "(checksum or length mismatch)"}}) {
+           {member, kUnits + "/ " + text},
+           {member + member, kUnits + kUnits + "/ " + text + text},
+           {member + damaged, kUnits + "1000 1000 / " + text + text.substr(0, 2000) + kCorrupt +
+                                  "(checksum or length mismatch)"}}) {
     Compressed_Source source(std::make_unique<String_Source>(c.compressed, "x.gb.gz"), New_Gzip_Decoder(), 1000);
-    std::string reads, buffer(4000, '\0');
-    try {
-      while (const std::size_t n = source.Read(buffer.data(), buffer.size())) reads += std::to_string(n) + " ";
-    } catch (const Failure& f) {
-      reads += " | " + f.Full_Name() + " : " + f.Message();
-    }
-    EXPECT_EQ(reads, c.expected);
+    EXPECT_EQ(Drain(source, 4000, true), c.expected);
   }
 }
 
@@ -213,25 +208,14 @@ TEST(CompressedSource, RefusesAStreamThatAsksForMoreThan128MiB) {
   for (const Case& c : cases) EXPECT_EQ(Decompress(c.compressed, 1 << 20, 1 << 16, c.new_decoder), c.text);
 }
 
-// Check_Delivered_Text, after First_Read bytes were read: the report it
-// throws, or "".
+// Check_Delivered_Text after reads that take First_Read bytes (a read takes
+// a unit at most): the report it throws, or "".
 std::string Check_After_Read(const std::string& compressed, std::size_t first_read,
                              New_Decoder new_decoder, bool from_pipe) {
   Compressed_Source source(
       std::make_unique<String_Source>(compressed, "x.gb.gz", from_pipe ? 1 : std::string::npos, from_pipe),
       new_decoder());
-  std::string buffer(first_read, '\0');
-  try {
-    for (std::size_t n = 0, got; n < first_read && (got = source.Read(buffer.data() + n, first_read - n)) > 0;)
-      n += got;
-  } catch (const Failure&) {
-  }
-  try {
-    source.Check_Delivered_Text();
-  } catch (const Failure& f) {
-    return " | " + f.Full_Name() + " : " + f.Message();
-  }
-  return "";
+  return Check_After(source, first_read / Compressed_Source::Unit_Size + 1, first_read);
 }
 
 // A reader that stopped on text asks whether it was damaged: the rest of the

@@ -261,6 +261,8 @@ MUTANTS = [
     ("input/threaded_source.cc", "if (window > Decoder::Memory_Limit) return 0;", "", "a zstd frame whose window is too large decoded side by side"),
     ("input/threaded_source.cc", "job.text.get() + job.text_at[next_piece_] + delivered_", "job.text.get() + delivered_", "every piece's text read from the start of its job"),
     ("input/zstd_decoder.cc", "io.out += made;\n    io.out_size -= made;\n    return STREAM_END;", "io.out += made;\n    return STREAM_END;", "a whole zstd frame's text taken for none"),
+    ("input/zstd_decoder.cc", "ZSTD_inBuffer in{io.in, Block_End(io.in, io.in_size), 0};", "ZSTD_inBuffer in{io.in, io.in_size, 0};", "a zstd call goes on into the next block: where a fault falls depends on the reads"),
+    ("input/zstd_decoder.cc", "result != 0 && out.pos < out.size) {", "result != 0) {", "a zstd call decodes on after the text waiting filled the room"),
 ]
 
 

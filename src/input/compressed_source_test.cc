@@ -106,6 +106,22 @@ TEST(CompressedSource, DeliversEachStreamsTextThenReportsTheFirstFault) {
     ASSERT_GT(stream.size(), Compressed_Source::Buffer_Size);
     EXPECT_TRUE(Decompress(stream + stream.substr(0, 1), 1000, 1 << 16, f.new_decoder) == big + kTruncated);
   }
+#ifdef TARVELO_WITH_ZSTD
+  // A zstd frame whose third block has a damaged header (a reserved type):
+  // the text of the blocks before it, whole units, wherever the reads end.
+  std::string frame = Filter("zstd -c -q -1", big);
+  const std::size_t descriptor = std::uint8_t(frame[4]), single = descriptor >> 5 & 1;
+  std::size_t at = 6 - single + (descriptor >> 6 ? std::size_t{1} << (descriptor >> 6) : single);
+  for (int block = 0; block < 2; ++block) {
+    const std::size_t header = std::uint8_t(frame[at]) | std::uint8_t(frame[at + 1]) << 8 | std::uint8_t(frame[at + 2]) << 16;
+    at += 3 + ((header >> 1 & 3) == 1 ? 1 : header >> 3);
+  }
+  frame[at] |= 6;
+  for (std::size_t chunk : {1, 7, 1 << 20})
+    EXPECT_TRUE(Decompress(frame, chunk, Compressed_Source::Unit_Size, New_Zstd_Decoder) ==
+                big.substr(0, 2 * Compressed_Source::Unit_Size) + kCorrupt + "(invalid data)")
+        << chunk;
+#endif
   // From an input that may wait, text comes as soon as it decodes.
   EXPECT_EQ(Decompress(bad_length, 1, 1 << 16, New_Gzip_Decoder, true),
             kText + kCorrupt + "(checksum or length mismatch)");

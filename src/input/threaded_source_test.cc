@@ -117,6 +117,14 @@ TEST(ThreadedSource, ZstdFramesSideBySideDeliverWhatOneAfterAnotherDoes) {
   std::vector<std::string> inputs = Variants(frames);
   for (const std::string& middle : {large, too_large_window, dictionary, skippable + skippable})
     inputs.push_back(frames + middle + frames);
+  // A frame of several blocks damaged in later blocks: where the failure
+  // falls does not depend on where the input's reads end.
+  const std::string blocks = sized(Bases(7000, random));
+  for (std::size_t at : {blocks.size() / 2, blocks.size() * 3 / 4}) {
+    std::string damaged = blocks;
+    damaged[at] ^= 0x10;
+    inputs.push_back(frames + damaged);
+  }
   const Parallel_Source::Format small_jobs{Parallel_Source::Zstd_Frames.find, New_Zstd_Decoder, 8 * 1024, 2, 1};
   for (const Parallel_Source::Format* format : {&Parallel_Source::Zstd_Frames, &small_jobs})
     for (const std::string& bytes : inputs)

@@ -225,7 +225,7 @@ std::size_t Find_Zstd_Frame(std::string_view bytes, std::size_t most, std::size_
 // of up to 2 MiB of text (pzstd -1 writes frames of 2 MiB), or several
 // smaller ones, and there is one job for each worker, the one being read
 // included: a job more measured 0.14 s against 0.16 s on 200 MB of text
-// in frames of 2 MiB, at a peak of 16.5 MB against 13.1 MB. Frames of more
+// in frames of 2 MiB, for 3.4 MB more at the peak (12 MB). Frames of more
 // text (pzstd -2 and above write 4 MiB and more) would not stay within a
 // few MiB for each worker.
 const Parallel_Source::Format Parallel_Source::Bgzf_Blocks{Find_Bgzf_Block, New_Gzip_Decoder, 8 * Bgzf_Block_Text, 2, 1};

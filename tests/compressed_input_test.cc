@@ -1,32 +1,16 @@
 // End-to-end: compressed input whose text fails to convert. A damaged stream
 // is reported as such, not as the format error its damaged text causes.
-#include <zlib.h>
-
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "compressed_samples.h"
 #include "run_tarvelo.h"
 
 namespace tarvelo_test {
 namespace {
 
-// Text as one gzip member of stored (uncompressed) blocks, so that a byte
-// of the text can be damaged in place.
-std::string Stored_Gzip(const std::string& text) {
-  z_stream z{};
-  std::string out(text.size() + text.size() / 1000 + 1024, '\0');
-  if (deflateInit2(&z, 0, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return "";
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
-  out.resize(done ? z.total_out : 0);
-  deflateEnd(&z);
-  return out;
-}
+using compressed_samples::Member;
 
 // Records enough that the scanner stops on the damaged one long before the
 // member's end has been read, and that output is written before it.
@@ -37,12 +21,12 @@ TEST(CompressedInput, TextThatFailsIsReportedAsTheStreamsDamageWhenItHasOne) {
   const std::string spot = "ACCESSION   A9000\n";
   damaged = text;
   damaged[damaged.find(spot)] = 'B';
-  std::string member = Stored_Gzip(text);
+  std::string member = Member(text, 0, "", 0);  // stored: damaged in place
   ASSERT_NE(member.find(spot), std::string::npos);
   member[member.find(spot)] = 'B';
   box.Write("damaged.gb", damaged);
   box.Write("damaged.gb.gz", member);
-  box.Write("recompressed.gb.gz", Stored_Gzip(damaged));
+  box.Write("recompressed.gb.gz", Member(damaged, 0, "", 0));
   // The damaged text without compression: what is converted, and its failure.
   const Run_Result plain = box.Run({"damaged.gb"});
   ASSERT_EQ(plain.status, 1);

@@ -39,11 +39,14 @@ inline std::string Filter(const char* command, const std::string& text) {
 
 inline constexpr char FEXTRA = 4, FNAME = 8, FCOMMENT = 16;
 
-// Text as one gzip member whose header has Flags and the optional Fields.
-inline std::string Member(const std::string& text, char flags = 0, const std::string& fields = "") {
+// Text as one gzip member whose header has Flags and the optional Fields,
+// deflated at Level (0: stored, so that a byte of the text can be damaged
+// in place).
+inline std::string Member(const std::string& text, char flags = 0, const std::string& fields = "",
+                          int level = 1) {
   z_stream z{};
   std::string deflated(compressBound(uLong(text.size())) + 64, '\0');
-  if (deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return "";
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return "";
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
   z.avail_in = uInt(text.size());
   z.next_out = reinterpret_cast<Bytef*>(deflated.data());
@@ -87,16 +90,37 @@ inline const std::vector<Format> Formats = {
 #endif
 };
 
-// Everything Source delivers, read Capacity bytes at a time; the report of a
-// failure follows " | ".
-inline std::string Drain(Byte_Source& source, std::size_t capacity = 1 << 16) {
-  std::string text, buffer(capacity, '\0');
+// Everything Source delivers, read Capacity bytes at a time: the text, then
+// the report of a failure after " | "; with Sizes, each Read's size first,
+// then "/ ".
+inline std::string Drain(Byte_Source& source, std::size_t capacity = 1 << 16, bool sizes = false) {
+  std::string counts, text, buffer(capacity, '\0');
   try {
-    while (const std::size_t n = source.Read(buffer.data(), capacity)) text.append(buffer, 0, n);
+    while (const std::size_t n = source.Read(buffer.data(), capacity)) {
+      counts += std::to_string(n) + " ";
+      text.append(buffer, 0, n);
+    }
   } catch (const Failure& f) {
     text += " | " + f.Full_Name() + " : " + f.Message();
   }
-  return text;
+  return sizes ? counts + "/ " + text : text;
+}
+
+// The report that Check_Delivered_Text throws after Reads reads of Capacity
+// bytes (fewer where the source ends or fails first), or "".
+inline std::string Check_After(Byte_Source& source, std::size_t reads, std::size_t capacity) {
+  std::string buffer(capacity, '\0');
+  try {
+    for (std::size_t k = 0; k < reads && source.Read(buffer.data(), capacity) > 0; ++k) {
+    }
+  } catch (const Failure&) {
+  }
+  try {
+    source.Check_Delivered_Text();
+  } catch (const Failure& f) {
+    return " | " + f.Full_Name() + " : " + f.Message();
+  }
+  return "";
 }
 
 }  // namespace compressed_samples

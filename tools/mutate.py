@@ -236,7 +236,7 @@ MUTANTS = [
     ("input/threaded_source.cc", "  if (failure_ || ended_) return;\n", "  if (ended_) return;\n", "the thread's failure checked again"),
     ("input/threaded_source.cc", "if (size == 0 || held() - end <= size) {", "if (size == 0 || held() - end < size) {", "a BGZF file cut after a block taken as whole"),
     ("input/threaded_source.cc", "if (job.clean < job.starts.size() - 1) {", "if (false) {", "a damaged BGZF block skipped"),
-    ("input/threaded_source.cc", "rest.assign(front.compressed, front.starts[next_block_]);", "", "the bytes of a damaged BGZF block lost"),
+    ("input/threaded_source.cc", "rest.assign(front.compressed, front.starts[next_piece_]);", "", "the bytes of a damaged BGZF block lost"),
     # today's qualifier names, a run that ends inside a record, the end of input in a sequence
     ("genbank/scanner.cc", '{"         /host=\\"", \'h\'}', '{"         /host=\\"", \'c\'}', "/host read as the country"),
     ("genbank/scanner.cc", '{"         /geo_loc_name=\\"", \'c\'}', '{"         /geo_loc_nam=\\"", \'c\'}', "/geo_loc_name never read"),
@@ -258,6 +258,12 @@ MUTANTS = [
     ("pipeline/chunked_reader.cc", "begin = reader.Was_Cut() ? offset : File_Range_Source::To_The_End;", "begin = File_Range_Source::To_The_End;", "the records after a long one lost"),
     ("pipeline/chunked_reader.cc", "      chunk.state.Components = state.Components;\n", "      ;\n", "later chunks lose the values of the run (the input's name)"),
     ("input/file_range_source.cc", "        n = static_cast<ssize_t>(at);\n", "", "a long record's reading not cut where the next chunk begins"),
+    ("input/threaded_source.cc", "unit_size_ - delivered_ % unit_size_", "SIZE_MAX", "a zstd frame's text decoded side by side not cut into units"),
+    ("input/threaded_source.cc", "if (window > Decoder::Memory_Limit) return 0;", "", "a zstd frame whose window is too large decoded side by side"),
+    ("input/threaded_source.cc", "job.text.get() + job.text_at[next_piece_] + delivered_", "job.text.get() + delivered_", "every piece's text read from the start of its job"),
+    ("input/zstd_decoder.cc", "io.out += made;\n    io.out_size -= made;\n    return STREAM_END;", "io.out += made;\n    return STREAM_END;", "a whole zstd frame's text taken for none"),
+    ("input/zstd_decoder.cc", "ZSTD_inBuffer in{io.in, Block_End(io.in, io.in_size), 0};", "ZSTD_inBuffer in{io.in, io.in_size, 0};", "a zstd call goes on into the next block: where a fault falls depends on the reads"),
+    ("input/zstd_decoder.cc", "result != 0 && out.pos < out.size) {", "result != 0) {", "a zstd call decodes on after the text waiting filled the room"),
 ]
 
 

@@ -192,8 +192,10 @@ std::unique_ptr<Byte_Source> Open_Source(int fd, std::string name,
   if (threads == 0) threads = Decompression_Threads();
   if (threads < 2 || source->May_Block())
     return std::make_unique<Compressed_Source>(std::move(source), std::move(decoder), unit_size);
-  if (format->new_decoder == New_Gzip_Decoder && Bgzf_Source::Block_Size(source->Head(Bgzf_Sniff_Size)) > 0)
-    return std::make_unique<Bgzf_Source>(std::move(source), threads, unit_size);
+  if (format->new_decoder == New_Gzip_Decoder && Parallel_Source::Bgzf_Block_Size(source->Head(Bgzf_Sniff_Size)) > 0)
+    return std::make_unique<Parallel_Source>(std::move(source), Parallel_Source::Bgzf_Blocks, threads, unit_size);
+  if (format->new_decoder == New_Zstd_Decoder)
+    return std::make_unique<Parallel_Source>(std::move(source), Parallel_Source::Zstd_Frames, threads, unit_size);
   return std::make_unique<Threaded_Source>(
       std::make_unique<Compressed_Source>(std::move(source), std::move(decoder), unit_size), unit_size);
 }

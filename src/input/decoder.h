@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,18 @@ class Decoder {
   // byte, if any, begins another. Decoding progresses while Io has room and
   // bytes; OK without progress at the end of the input means a cut stream.
   virtual Status Decode(Buffers& io, bool finish) = 0;
+  // Decodes one whole stream, all of whose bytes are in Io, into the room
+  // Io has for its text: STREAM_END only when the stream ended there with
+  // its checks passed and nothing of Io's bytes is left. Start_Stream is
+  // called first.
+  virtual Status Decode_Whole(Buffers& io) {
+    Status status = OK;
+    for (std::size_t before = SIZE_MAX; status == OK && io.in_size + io.out_size < before;) {
+      before = io.in_size + io.out_size;
+      status = Decode(io, true);
+    }
+    return status == STREAM_END && io.in_size == 0 ? STREAM_END : CORRUPT;
+  }
   // Why the last call returned CORRUPT, in words that do not depend on the
   // library.
   virtual std::string What() const = 0;

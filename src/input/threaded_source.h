@@ -1,6 +1,6 @@
 // Decompression on threads of their own, while the reader converts: a
-// compressed file's text decoded ahead through a small ring of buffers, and a
-// BGZF file's blocks decoded side by side.
+// compressed file's text decoded ahead through a small ring of buffers, and
+// the blocks of a BGZF file or the frames of a zstd file decoded side by side.
 //
 // Both deliver what the Compressed_Source of the same bytes delivers to a
 // reader that takes at least a unit (Compressed_Source::Unit_Size) at a time:
@@ -20,11 +20,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "input/byte_source.h"
 #include "input/compressed_source.h"
+#include "input/decoder.h"
 
 // The text of a Compressed_Source decoded on one thread of its own, a unit
 // at a time into a ring of Slots buffers; the reader takes them in turn.
@@ -79,23 +81,41 @@ class Threaded_Source final : public Byte_Source {
   std::thread thread_;
 };
 
-// A file of BGZF blocks, its blocks decoded by Workers threads side by side,
-// several blocks to a job. From the first member that is not a whole BGZF
-// block decoding cleanly (damage, a gzip member, the file's last block), the
-// rest is read by a Compressed_Source on the reader's thread, so that what is
+// A compressed file whose pieces decode apart from each other (BGZF blocks,
+// zstd frames), its pieces decoded by Workers threads side by side, several
+// small pieces to a job. From the first piece that does not qualify (too
+// large, of a kind the format's finder does not take, the file's last) or
+// does not decode cleanly (damage), the rest is read by a Compressed_Source
+// on a thread of its own (a Threaded_Source of Slots units), so that what is
 // delivered from there on, failures included, is what that source delivers.
-// Memory: a few jobs per worker, each of at most Blocks_Per_Job blocks and
-// their text.
-class Bgzf_Source final : public Byte_Source {
+// Memory: a few jobs per worker (Format::Jobs_Per_Worker, and More_Jobs),
+// each of at most Format::Job_Size bytes of text and as many compressed.
+class Parallel_Source final : public Byte_Source {
  public:
-  static constexpr std::size_t Blocks_Per_Job = 8;
-  static constexpr std::size_t Block_Text = 64 * 1024;  // the most text of a BGZF block
+  // What the source needs of a format.
+  struct Format {
+    // The size of the piece that Bytes begin, and in Text the most text it
+    // makes; 0 when Bytes do not begin a piece that decodes apart, or one
+    // whose size or text may be more than Most. A size past the end of
+    // Bytes: more bytes are needed to tell, at least that many.
+    std::size_t (*find)(std::string_view bytes, std::size_t most, std::size_t& text);
+    std::unique_ptr<Decoder> (*new_decoder)();
+    std::size_t job_size;         // the most text, and compressed bytes, of a job
+    std::size_t jobs_per_worker;  // jobs dispatched and not yet read, for each worker,
+    std::size_t more_jobs;        // and this many more
+  };
+  // BGZF blocks (64 KiB of text at most), eight to a job.
+  static const Format Bgzf_Blocks;
+  // zstd frames and skippable frames, a frame's text 2 MiB at most.
+  static const Format Zstd_Frames;
+  static constexpr std::size_t Max_Pieces_Per_Job = 64;
 
-  // Compressed holds the file from its first block on.
-  Bgzf_Source(std::unique_ptr<Byte_Source> compressed, std::size_t workers, std::size_t unit_size);
-  ~Bgzf_Source() override;
-  Bgzf_Source(const Bgzf_Source&) = delete;
-  Bgzf_Source& operator=(const Bgzf_Source&) = delete;
+  // Compressed holds the file from its first piece on.
+  Parallel_Source(std::unique_ptr<Byte_Source> compressed, const Format& format, std::size_t workers,
+                  std::size_t unit_size, std::size_t slots = Threaded_Source::Default_Slots);
+  ~Parallel_Source() override;
+  Parallel_Source(const Parallel_Source&) = delete;
+  Parallel_Source& operator=(const Parallel_Source&) = delete;
 
   std::size_t Read(char* buffer, std::size_t capacity) override;
   bool May_Block() const override { return false; }
@@ -104,32 +124,35 @@ class Bgzf_Source final : public Byte_Source {
   bool Decodes() const override { return true; }
 
   // The size of the BGZF block that Head (at least 18 bytes) begins, or 0.
-  static std::size_t Block_Size(std::string_view head);
+  static std::size_t Bgzf_Block_Size(std::string_view head);
 
  private:
   struct Job {
-    std::string compressed;               // whole blocks, one after another
-    std::vector<std::uint32_t> starts;    // where each block begins, then the end
-    std::unique_ptr<char[]> text;         // block I's text at I * Block_Text
-    std::vector<std::uint32_t> sizes;     // of each block's text
-    std::size_t clean = 0;                // leading blocks decoded whole, checks passed
+    std::string compressed;              // whole pieces, one after another
+    std::vector<std::uint32_t> starts;   // where each piece begins, then the end
+    std::vector<std::uint32_t> text_at;  // where each piece's text goes, then the end
+    std::unique_ptr<char[]> text;
+    std::vector<std::uint32_t> sizes;    // of each piece's text
+    std::size_t clean = 0;               // leading pieces decoded whole, checks passed
     bool done = false;
   };
   void Work();
-  static void Decode(Decoder& decoder, Job& job);
-  // Forms jobs until enough are under way or the blocks that can be
-  // decoded here end.
+  void Decode(Decoder& decoder, Job& job) const;
+  // Forms jobs until enough are under way or the pieces that can be decoded
+  // here end.
   void Dispatch();
   // Reads more of the file into Pending_; false when none came.
   bool Read_More();
-  // Goes on with a Compressed_Source from the front job's next block (or,
+  // Goes on with a Compressed_Source from the front job's next piece (or,
   // with no job left, from the bytes not dispatched).
   void Go_Sequential();
   void Stop_Workers();
 
   std::unique_ptr<Byte_Source> compressed_;
+  const Format& format_;
   std::string name_;
   std::size_t unit_size_;
+  std::size_t slots_;
   std::size_t max_jobs_;
   std::mutex mutex_;
   std::condition_variable work_, done_;
@@ -144,9 +167,9 @@ class Bgzf_Source final : public Byte_Source {
   bool input_ended_ = false;
   std::exception_ptr read_failure_;
   bool dispatch_ended_ = false;  // what follows the jobs is not dispatched
-  std::size_t next_block_ = 0;   // of the front job
-  std::size_t delivered_ = 0;    // of that block's text
-  std::unique_ptr<Compressed_Source> sequential_;
+  std::size_t next_piece_ = 0;   // of the front job
+  std::size_t delivered_ = 0;    // of that piece's text
+  std::unique_ptr<Threaded_Source> sequential_;
 };
 
 // How many threads decompress a compressed regular file: the processors the

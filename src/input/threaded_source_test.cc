@@ -4,8 +4,10 @@
 
 #include <unistd.h>
 
+#include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compressed_samples.h"
@@ -14,38 +16,6 @@
 namespace {
 
 using namespace compressed_samples;
-
-// Everything a source delivers, Capacity bytes at a time: each Read's size,
-// then the text, then the report of a failure.
-std::string Transcript(Byte_Source& source, std::size_t capacity) {
-  std::string sizes, text, buffer(capacity, '\0');
-  try {
-    while (const std::size_t n = source.Read(buffer.data(), capacity)) {
-      sizes += std::to_string(n) + " ";
-      text.append(buffer, 0, n);
-    }
-  } catch (const Failure& f) {
-    text += " | " + f.Full_Name() + " : " + f.Message();
-  }
-  return sizes + "/ " + text;
-}
-
-// The report of Check_Delivered_Text after Reads reads (or fewer, where the
-// source ends or fails first), or "".
-std::string Check_After(Byte_Source& source, std::size_t reads, std::size_t capacity) {
-  std::string buffer(capacity, '\0');
-  try {
-    for (std::size_t k = 0; k < reads && source.Read(buffer.data(), capacity) > 0; ++k) {
-    }
-  } catch (const Failure&) {
-  }
-  try {
-    source.Check_Delivered_Text();
-  } catch (const Failure& f) {
-    return f.Full_Name() + " : " + f.Message();
-  }
-  return "check passed";
-}
 
 std::unique_ptr<Compressed_Source> Sequential(const std::string& bytes, New_Decoder new_decoder,
                                               std::size_t unit) {
@@ -76,9 +46,20 @@ std::vector<std::string> Variants(const std::string& whole) {
   return variants;
 }
 
-// The threaded sources against the Compressed_Source of the same bytes, read
-// a unit or more at a time: the same reads, text and failures, and the same
-// outcome of checking the delivered text after any number of reads.
+// Make's source against the Compressed_Source of the same bytes, read a unit
+// or more at a time: the same reads, text and failures, and the same outcome
+// of checking the delivered text after any number of reads.
+void Expect_Alike(const std::function<std::unique_ptr<Byte_Source>()>& make, const std::string& bytes,
+                  New_Decoder new_decoder, std::size_t unit, const std::string& what) {
+  const std::size_t capacity = unit + 100;
+  EXPECT_EQ(Drain(*make(), capacity, true), Drain(*Sequential(bytes, new_decoder, unit), capacity, true)) << what;
+  for (std::size_t reads : {0, 1, 9, 30})
+    EXPECT_EQ(Check_After(*make(), reads, capacity),
+              Check_After(*Sequential(bytes, new_decoder, unit), reads, capacity))
+        << what << " " << reads;
+}
+
+// A compressed file decoded ahead on a thread, through rings of one slot or more.
 TEST(ThreadedSource, DeliversWhatTheSequentialSourceDelivers) {
   std::minstd_rand random;
   for (const Format& f : Formats) {
@@ -86,18 +67,9 @@ TEST(ThreadedSource, DeliversWhatTheSequentialSourceDelivers) {
     for (int k = 0; k < 3; ++k) whole += f.Compress(Bases(400 + 300 * k, random));
     for (const std::string& bytes : Variants(whole))
       for (std::size_t unit : {997, 64 * 1024})
-        for (std::size_t slots : {1, 2, 4}) {
-          const std::size_t capacity = unit + 100;
-          Threaded_Source threaded(Sequential(bytes, f.new_decoder, unit), unit, slots);
-          EXPECT_EQ(Transcript(threaded, capacity), Transcript(*Sequential(bytes, f.new_decoder, unit), capacity))
-              << f.command << " " << unit << " " << slots;
-          for (std::size_t reads : {0, 1, 5, 20}) {
-            Threaded_Source checked(Sequential(bytes, f.new_decoder, unit), unit, slots);
-            EXPECT_EQ(Check_After(checked, reads, capacity),
-                      Check_After(*Sequential(bytes, f.new_decoder, unit), reads, capacity))
-                << f.command << " " << unit << " " << slots << " " << reads;
-          }
-        }
+        for (std::size_t slots : {1, 2, 4})
+          Expect_Alike([&] { return std::make_unique<Threaded_Source>(Sequential(bytes, f.new_decoder, unit), unit, slots); },
+                       bytes, f.new_decoder, unit, f.command + (" " + std::to_string(unit)) + " " + std::to_string(slots));
   }
 }
 
@@ -115,19 +87,54 @@ TEST(ThreadedSource, BgzfBlocksSideBySideDeliverWhatOneAfterAnotherDoes) {
   inputs.push_back(blocks);
   inputs.push_back(blocks + Member(Bases(50, random)));
   for (const std::string& bytes : inputs)
-    for (std::size_t workers : {1, 3}) {
-      const std::size_t unit = Compressed_Source::Unit_Size, capacity = 256 * 1024;
-      Bgzf_Source parallel(std::make_unique<String_Source>(bytes, "x.gz", 10000), workers, unit);
-      EXPECT_EQ(Transcript(parallel, capacity), Transcript(*Sequential(bytes, New_Gzip_Decoder, unit), capacity))
-          << workers;
-      for (std::size_t reads : {0, 1, 9, 30, 100}) {
-        Bgzf_Source checked(std::make_unique<String_Source>(bytes, "x.gz"), workers, unit);
-        EXPECT_EQ(Check_After(checked, reads, capacity),
-                  Check_After(*Sequential(bytes, New_Gzip_Decoder, unit), reads, capacity))
-            << workers << " " << reads;
-      }
-    }
+    for (std::size_t workers : {1, 3})
+      Expect_Alike([&] { return std::make_unique<Parallel_Source>(std::make_unique<String_Source>(bytes, "x.gz", 10000),
+                                                                  Parallel_Source::Bgzf_Blocks, workers,
+                                                                  Compressed_Source::Unit_Size); },
+                   bytes, New_Gzip_Decoder, Compressed_Source::Unit_Size, std::to_string(workers));
 }
+
+#ifdef TARVELO_WITH_ZSTD
+// zstd frames side by side: the same as one after another, with frames that
+// state their content size and frames that do not, empty and skippable
+// frames, frames too large for a job (jobs of 2 MiB and of 8 KiB), a window
+// too large, damage anywhere, a file cut anywhere; read a unit or more at a
+// time, through rings of one slot or more once decoding goes on in order.
+TEST(ThreadedSource, ZstdFramesSideBySideDeliverWhatOneAfterAnotherDoes) {
+  std::minstd_rand random;
+  const auto sized = [](const std::string& text) {
+    return Filter(("zstd -c -q -1 --check --stream-size=" + std::to_string(text.size())).c_str(), text);
+  };
+  const std::string skippable = "\x5a\x2a\x4d\x18\4\0\0\0abcd"s;
+  std::string frames = skippable;
+  for (int k = 0; k < 12; ++k) {
+    const std::string text = Bases(k % 5 == 3 ? 0 : 1 + random() % 400, random);
+    frames += (k % 2 == 0 ? sized(text) : Filter("zstd -c -q -1 --check", text)) + (k % 4 == 1 ? skippable : "");
+  }
+  const std::string large = sized(Bases(2000, random)), too_large_window = "\x28\xb5\x2f\xfd\0\x89\1\0\0"s;
+  std::string dictionary = sized(Bases(20, random));
+  dictionary[4] |= 1;
+  std::vector<std::string> inputs = Variants(frames);
+  for (const std::string& middle : {large, too_large_window, dictionary, skippable + skippable})
+    inputs.push_back(frames + middle + frames);
+  // A frame of several blocks damaged in later blocks: where the failure
+  // falls does not depend on where the input's reads end.
+  const std::string blocks = sized(Bases(7000, random));
+  for (std::size_t at : {blocks.size() / 2, blocks.size() * 3 / 4}) {
+    std::string damaged = blocks;
+    damaged[at] ^= 0x10;
+    inputs.push_back(frames + damaged);
+  }
+  const Parallel_Source::Format small_jobs{Parallel_Source::Zstd_Frames.find, New_Zstd_Decoder, 8 * 1024, 2, 1};
+  for (const Parallel_Source::Format* format : {&Parallel_Source::Zstd_Frames, &small_jobs})
+    for (const std::string& bytes : inputs)
+      for (const auto& [workers, unit, slots] : std::vector<std::tuple<int, std::size_t, int>>{
+               {1, 64 * 1024, 1}, {2, 997, 2}, {3, Compressed_Source::Unit_Size, 8}})
+        Expect_Alike([&] { return std::make_unique<Parallel_Source>(std::make_unique<String_Source>(bytes, "x.gz", 5000),
+                                                                    *format, workers, unit, slots); },
+                     bytes, New_Zstd_Decoder, unit, std::to_string(workers) + " " + std::to_string(unit));
+}
+#endif
 
 // A compressed regular file opened with threads or without: the same.
 TEST(ThreadedSource, OpenSourceDecompressesARegularFileAlikeWithAnyNumberOfThreads) {
@@ -145,7 +152,7 @@ TEST(ThreadedSource, OpenSourceDecompressesARegularFileAlikeWithAnyNumberOfThrea
     std::string transcripts[2];
     for (int k = 0; k < 2; ++k) {
       lseek(fd, 0, SEEK_SET);
-      transcripts[k] = Transcript(*Open_Source(fd, "x.gz", {}, k == 0 ? 1 : 3), 256 * 1024);
+      transcripts[k] = Drain(*Open_Source(fd, "x.gz", {}, k == 0 ? 1 : 3), 256 * 1024, true);
     }
     EXPECT_EQ(transcripts[1], transcripts[0]);
     close(fd);

@@ -264,6 +264,7 @@ MUTANTS = [
     ("input/zstd_decoder.cc", "io.out += made;\n    io.out_size -= made;\n    return STREAM_END;", "io.out += made;\n    return STREAM_END;", "a whole zstd frame's text taken for none"),
     ("input/zstd_decoder.cc", "ZSTD_inBuffer in{io.in, Block_End(io.in, io.in_size), 0};", "ZSTD_inBuffer in{io.in, io.in_size, 0};", "a zstd call goes on into the next block: where a fault falls depends on the reads"),
     ("input/zstd_decoder.cc", "result != 0 && out.pos < out.size) {", "result != 0) {", "a zstd call decodes on after the text waiting filled the room"),
+    ("input/zstd_frame.h", "return 5 + (single_segment ? 0 : 1) + dictionary_bytes", "return 5 + dictionary_bytes", "a zstd frame header's window byte not counted"),
 ]
 
 

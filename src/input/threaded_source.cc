@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "input/decoder.h"
+#include "input/zstd_frame.h"
 #include "support/cpus.h"
 
 std::size_t Decompression_Threads() { return std::min(Usable_Cpus(), Max_Decompression_Threads); }
@@ -191,9 +192,8 @@ std::size_t Find_Zstd_Frame(std::string_view bytes, std::size_t most, std::size_
   // Reserved bit 3, or a dictionary's number.
   if (magic != Frame_Magic || (descriptor & 0x0b) != 0) return 0;
   const bool single_segment = (descriptor & 0x20) != 0;
-  const std::size_t content_bytes =
-      descriptor >> 6 == 0 ? (single_segment ? 1 : 0) : std::size_t{1} << (descriptor >> 6);
-  std::size_t at = 5 + (single_segment ? 0 : 1) + content_bytes;  // the first block's header
+  const std::size_t content_bytes = Zstd_Content_Size_Bytes(static_cast<unsigned>(descriptor));
+  std::size_t at = Zstd_Frame_Header_Size(static_cast<unsigned>(descriptor));  // the first block's header
   if (bytes.size() < at) return at;
   std::size_t content = content_bytes == 0 ? SIZE_MAX : Little_Endian(bytes, at - content_bytes, content_bytes);
   if (content_bytes == 2) content += 256;
@@ -207,12 +207,12 @@ std::size_t Find_Zstd_Frame(std::string_view bytes, std::size_t most, std::size_
   std::size_t blocks_text = 0;
   for (bool last = false; !last;) {
     if (bytes.size() < at + 3) return at + 3;
-    const std::size_t header = Little_Endian(bytes, at, 3), type = header >> 1 & 3, size = header >> 3;
-    if (type == 3) return 0;  // reserved
-    at += 3 + (type == 1 ? 1 : size);
-    blocks_text += type == 2 ? std::min(window, Block_Most) : size;
+    const Zstd_Block block = Zstd_Block_At(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+    if (block.type == 3) return 0;  // reserved
+    at += 3 + block.Bytes();
+    blocks_text += block.type == 2 ? std::min(window, Block_Most) : block.size;
     if (at > most || (content == SIZE_MAX && blocks_text > most)) return 0;
-    last = (header & 1) != 0;
+    last = block.last;
   }
   text = content == SIZE_MAX ? blocks_text : content;
   return at + ((descriptor & 4) != 0 ? 4 : 0);  // the checksum

@@ -1,5 +1,6 @@
 // Zstandard frames, decoded with libzstd where it is built (TARVELO_WITH_ZSTD).
 #include "input/decoder.h"
+#include "input/zstd_frame.h"
 
 #ifdef TARVELO_WITH_ZSTD
 
@@ -41,10 +42,8 @@ class Zstd_Decoder final : public Decoder {
     if (head.size() >= 8 && (byte(0) & 0xf0) == 0x50) {
       place_ = {SKIPPED, 8 + (byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24)};
     } else if (head.size() >= 5) {
-      const std::size_t descriptor = byte(4), fcs = descriptor >> 6;
-      checksum_ = (descriptor & 4) != 0;
-      place_.left = 5 + ((descriptor & 0x20) != 0 ? 0 : 1) + (descriptor & 3 ? std::size_t{1} << ((descriptor & 3) - 1) : 0) +
-                    (fcs == 0 ? (descriptor & 0x20) >> 5 : std::size_t{1} << fcs);
+      checksum_ = (byte(4) & 4) != 0;
+      place_.left = Zstd_Frame_Header_Size(static_cast<unsigned>(byte(4)));
     }
     return error_ == ZSTD_error_no_error ? OK : CORRUPT;
   }
@@ -124,10 +123,10 @@ class Zstd_Decoder final : public Decoder {
       if (place.part == FRAME_HEADER) {
         place = {BLOCK_HEADER, 3};
       } else if (place.part == BLOCK_HEADER) {
-        const std::size_t value = header[0] | header[1] << 8 | header[2] << 16;
+        const Zstd_Block block = Zstd_Block_At(header);
         seen = 0;
-        last_block_ = (value & 1) != 0;
-        place = {BLOCK, (value >> 1 & 3) == 1 ? 1 : value >> 3};
+        last_block_ = block.last;
+        place = {BLOCK, block.Bytes()};
         if (place.left > 0) continue;
       }
       if (place.part == BLOCK) {
